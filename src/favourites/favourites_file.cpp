@@ -1,0 +1,1 @@
+#include "favourites/favourites_file.h"

@@ -1,0 +1,184 @@
+#include "platform/toolkit/controls.h"
+
+#include "platform/toolkit/screen.h"
+
+#include <QAbstractItemView>
+#include <QMouseEvent>
+#include <algorithm>
+
+namespace tovimo::tk {
+
+void TwipsGeometry::setLeft(float twips) {
+    left_ = twips;
+    apply();
+}
+void TwipsGeometry::setTop(float twips) {
+    top_ = twips;
+    apply();
+}
+void TwipsGeometry::setWidth(float twips) {
+    width_ = twips;
+    apply();
+}
+void TwipsGeometry::setHeight(float twips) {
+    height_ = twips;
+    apply();
+}
+void TwipsGeometry::setTwipsGeometry(float left, float top, float width, float height) {
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    apply();
+}
+
+void TwipsGeometry::setFont(const FontSpec& font) {
+    font_ = font;
+    widget_.setFont(font.toQFont());
+}
+
+void TwipsGeometry::apply() {
+    widget_.setGeometry(twipsToPixelsX(left_), twipsToPixelsY(top_), std::max(0, twipsToPixelsX(width_)),
+                        std::max(0, twipsToPixelsY(height_)));
+}
+
+CommandButton::CommandButton(QWidget* parent) : QPushButton(parent), TwipsGeometry(this) {
+    setAutoDefault(false);
+    connect(this, &QPushButton::clicked, this, &CommandButton::Click);
+}
+
+void CommandButton::setCaption(const QString& caption) {
+    setText(caption);
+    if (accessibleName().isEmpty() || accessibleName() == property("captionName").toString()) {
+        setAccessibleName(caption);
+        setProperty("captionName", caption);
+    }
+}
+
+TextBox::TextBox(QWidget* parent) : QLineEdit(parent), TwipsGeometry(this) {}
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), TwipsGeometry(this) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setDuplicatesEnabled(true);
+    connect(this, qOverload<int>(&QComboBox::activated), this, [this](int) { emit Click(); });
+}
+
+void ComboBox::setText(const QString& text) { setEditText(text); }
+
+std::int16_t ComboBox::ListIndex() const {
+    const int index = currentIndex();
+    if (index < 0 || itemText(index) != currentText())
+        return -1;
+    return static_cast<std::int16_t>(index);
+}
+
+void ComboBox::AddItem(const QString& item) {
+    const QString text = currentText();
+    const int index = currentIndex();
+    const QSignalBlocker block(this);
+    addItem(item);
+    setCurrentIndex(index);
+    setEditText(text);
+}
+
+void ComboBox::RemoveItem(int index) {
+    const QString text = currentText();
+    const int current = currentIndex();
+    const QSignalBlocker block(this);
+    removeItem(index);
+    setCurrentIndex(current == index ? -1 : (current > index ? current - 1 : current));
+    setEditText(text);
+}
+
+void ComboBox::Clear() {
+    const QSignalBlocker block(this);
+    clear();
+}
+
+HScrollBar::HScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent), TwipsGeometry(this) {
+    // valueChanged follows the thumb while tracking; only a drag (slider
+    // down) that the program did not cause counts as Scroll.
+    connect(this, &QAbstractSlider::valueChanged, this, [this](int) {
+        if (!programmatic_ && isSliderDown())
+            emit Scroll();
+    });
+}
+
+void HScrollBar::setValue(std::int16_t value) {
+    programmatic_ = true;
+    QScrollBar::setValue(value);
+    programmatic_ = false;
+}
+
+void HScrollBar::setMin(std::int16_t min) {
+    programmatic_ = true;
+    setMinimum(min);
+    programmatic_ = false;
+}
+
+void HScrollBar::setMax(std::int16_t max) {
+    programmatic_ = true;
+    setMaximum(max);
+    programmatic_ = false;
+}
+
+Timer::Timer(QObject* parent) : QObject(parent) {
+    connect(&timer_, &QTimer::timeout, this, &Timer::Tick);
+}
+
+void Timer::setEnabled(bool enabled) {
+    if (enabled)
+        timer_.start();
+    else
+        timer_.stop();
+}
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent), TwipsGeometry(this) {
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_PaintOnScreen);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
+}
+
+std::int32_t PictureBox::hWnd() { return static_cast<std::int32_t>(winId()); }
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        emit Click();
+}
+
+void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        emit DblClick();
+}
+
+Image::Image(QWidget* parent) : QLabel(parent) { setScaledContents(false); }
+
+void Image::setPicture(const QPixmap& picture) {
+    setPixmap(picture);
+    apply();
+}
+
+float Image::Width() const {
+    return static_cast<float>(pixmap().width()) * Screen::TwipsPerPixelX();
+}
+float Image::Height() const {
+    return static_cast<float>(pixmap().height()) * Screen::TwipsPerPixelY();
+}
+
+void Image::setLeft(float twips) {
+    left_ = twips;
+    apply();
+}
+void Image::setTop(float twips) {
+    top_ = twips;
+    apply();
+}
+
+void Image::apply() {
+    setGeometry(twipsToPixelsX(left_), twipsToPixelsY(top_), pixmap().width(), pixmap().height());
+}
+
+} // namespace tovimo::tk

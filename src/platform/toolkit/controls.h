@@ -1,0 +1,164 @@
+#pragma once
+
+#include "platform/toolkit/font_spec.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+
+namespace tovimo::tk {
+
+// Position and size of a control in twips, relative to its form's inner
+// area, held as 32-bit floats and read back exactly as written. The widget
+// is placed at the nearest whole pixels; a negative size shows as 0.
+class TwipsGeometry {
+public:
+    explicit TwipsGeometry(QWidget* widget) : widget_(*widget) {}
+    TwipsGeometry(const TwipsGeometry&) = delete;
+    TwipsGeometry& operator=(const TwipsGeometry&) = delete;
+
+    float Left() const { return left_; }
+    float Top() const { return top_; }
+    float Width() const { return width_; }
+    float Height() const { return height_; }
+    void setLeft(float twips);
+    void setTop(float twips);
+    void setWidth(float twips);
+    void setHeight(float twips);
+    void setTwipsGeometry(float left, float top, float width, float height);
+
+    const FontSpec& Font() const { return font_; }
+    void setFont(const FontSpec& font);
+
+    int TabIndex() const { return tabIndex_; }
+    void setTabIndex(int index) { tabIndex_ = index; }
+
+private:
+    void apply();
+
+    QWidget& widget_;
+    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    FontSpec font_;
+    int tabIndex_ = -1;
+};
+
+class CommandButton : public QPushButton, public TwipsGeometry {
+    Q_OBJECT
+public:
+    explicit CommandButton(QWidget* parent);
+    QString Caption() const { return text(); }
+    void setCaption(const QString& caption);
+signals:
+    void Click();
+};
+
+class TextBox : public QLineEdit, public TwipsGeometry {
+    Q_OBJECT
+public:
+    explicit TextBox(QWidget* parent);
+    QString Text() const { return text(); }
+};
+
+// An editable combo box that never sorts and never inserts typed text.
+// AddItem and RemoveItem leave the edit text as it was. ListIndex is the
+// chosen item while the edit text still shows it, else -1.
+class ComboBox : public QComboBox, public TwipsGeometry {
+    Q_OBJECT
+public:
+    explicit ComboBox(QWidget* parent);
+    QString Text() const { return currentText(); }
+    void setText(const QString& text);
+    QString List(int index) const { return itemText(index); }
+    std::int16_t ListCount() const { return static_cast<std::int16_t>(count()); }
+    std::int16_t ListIndex() const;
+    void AddItem(const QString& item);
+    void RemoveItem(int index);
+    void Clear();
+signals:
+    // The user chose an item from the list.
+    void Click();
+};
+
+// Horizontal scroll bar with 16-bit values. Scroll is raised only while the
+// user drags the thumb, after Value has taken the new position; arrow and
+// track clicks, keys and values set by the program raise nothing.
+class HScrollBar : public QScrollBar, public TwipsGeometry {
+    Q_OBJECT
+public:
+    explicit HScrollBar(QWidget* parent);
+    std::int16_t Value() const { return static_cast<std::int16_t>(value()); }
+    std::int16_t Min() const { return static_cast<std::int16_t>(minimum()); }
+    std::int16_t Max() const { return static_cast<std::int16_t>(maximum()); }
+    std::int16_t SmallChange() const { return static_cast<std::int16_t>(singleStep()); }
+    std::int16_t LargeChange() const { return static_cast<std::int16_t>(pageStep()); }
+    void setValue(std::int16_t value);
+    void setMin(std::int16_t min);
+    void setMax(std::int16_t max);
+    void setSmallChange(std::int16_t step) { setSingleStep(step); }
+    void setLargeChange(std::int16_t step) { setPageStep(step); }
+signals:
+    void Scroll();
+private:
+    bool programmatic_ = false;
+};
+
+class Timer : public QObject {
+    Q_OBJECT
+public:
+    explicit Timer(QObject* parent);
+    int Interval() const { return timer_.interval(); }
+    void setInterval(int milliseconds) { timer_.setInterval(milliseconds); }
+    bool Enabled() const { return timer_.isActive(); }
+    // Enabling (re)starts the interval from now.
+    void setEnabled(bool enabled);
+signals:
+    void Tick();
+private:
+    QTimer timer_;
+};
+
+// A native child window whose surface belongs to whoever draws into hWnd
+// (the media service): Qt never paints it, so a paused frame stays visible
+// through updates and resizes. Its inner area is its whole size.
+class PictureBox : public QWidget, public TwipsGeometry {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent);
+    float ScaleWidth() const { return Width(); }
+    float ScaleHeight() const { return Height(); }
+    // The native window handle as the 32-bit value the media service takes.
+    std::int32_t hWnd();
+    QPaintEngine* paintEngine() const override { return nullptr; }
+signals:
+    void Click();
+    void DblClick();
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent*) override {}
+};
+
+// A picture at its own size (no stretching); Width and Height read the
+// picture's size in twips.
+class Image : public QLabel {
+    Q_OBJECT
+public:
+    explicit Image(QWidget* parent);
+    void setPicture(const QPixmap& picture);
+    float Left() const { return left_; }
+    float Top() const { return top_; }
+    float Width() const;
+    float Height() const;
+    void setLeft(float twips);
+    void setTop(float twips);
+private:
+    void apply();
+    float left_ = 0, top_ = 0;
+};
+
+} // namespace tovimo::tk

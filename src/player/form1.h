@@ -1,0 +1,134 @@
+#pragma once
+
+#include "platform/media/media_service.h"
+#include "platform/toolkit/controls.h"
+#include "platform/toolkit/form.h"
+
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tovimo::chooser {
+class FrmSelFile;
+}
+
+namespace tovimo::player {
+
+// The player window. Every media operation is a command text sent to the
+// device alias "Media" through the media command service; the window holds
+// its state in its controls (Command2's caption is the pause state,
+// Command7's the screen mode, Combo1 the favourites entries, Text1 the last
+// position read) and in the few members below.
+//
+// All members run on the GUI thread. Handlers that call tk::DoEvents() let
+// other handlers (the 100 ms timer in particular) run nested inside them.
+class Form1 : public tk::Form {
+    Q_OBJECT
+public:
+    Form1(media::MediaCommandService& media, media::ShortPathService& shortPaths, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Controls, in tab order.
+    tk::CommandButton Command1; // "Open"
+    tk::HScrollBar hs;          // position, whole seconds
+    tk::HScrollBar vs;          // volume, 0..100
+    tk::PictureBox pic1;        // the video surface
+    tk::TextBox Text1;          // hidden relay for the last position read
+    tk::CommandButton Command2; // "Pause" / "Resume"
+    tk::CommandButton Command3; // "Stop"
+    tk::TextBox Text2;          // the media path as the user chose it
+    tk::CommandButton Command4; // "Play"
+    tk::ComboBox Combo1;        // hidden: whole favourites entries
+    tk::CommandButton Command5; // "+"
+    tk::CommandButton Command6; // "X"
+    tk::ComboBox Combo2;        // favourites titles, parallel to Combo1
+    tk::CommandButton Command7; // "F" (window mode) / "S" (full screen)
+    tk::Timer Timer1;           // 100 ms position tracking
+
+    // Public operations.
+    // Asks the service where the video is drawn. On code 0 the four outputs
+    // take the reply's first four blank-separated fields; otherwise they keep
+    // their values. Throws std::out_of_range when a successful reply has
+    // fewer than four fields (the fields before the missing one are written).
+    std::int32_t IMultimediaClass_GetCurrentDisplaySize(std::int32_t& Left, std::int32_t& Top,
+                                                        std::int32_t& Width, std::int32_t& Height);
+    // Centres `f` inside `w`'s inner area. `w`'s ScaleWidth and ScaleHeight
+    // are looked up as Qt properties when the call runs; a missing one throws
+    // std::invalid_argument (f.Left is already set when only ScaleHeight is
+    // missing).
+    void CenterForm(tk::Form& f, const QObject& w);
+    // Opens FileName under the alias Media with its video in Window, fits
+    // the video and plays. FileName comes back in its short form.
+    void PlayAVIPictureBox(QString& FileName, tk::PictureBox& Window);
+    // The play position in whole seconds; 0 when the reply is unreadable.
+    std::int32_t MediaPosition();
+
+    // Where the favourites file lives for this run.
+    QString favouritesFilePath() const;
+
+protected:
+    void Form_Load() override;
+    void Form_Resize() override;
+    void Form_Unload(std::int16_t& cancel) override;
+
+private:
+    friend struct Form1Access; // test peer
+
+    // Private media operations.
+    bool SendMediaCommand(const QString& Command, bool ShowError);
+    QString GetShortName(const QString& LongPath);
+    void StopMedia();
+    void PauseMedia();
+    void ResumeMedia();
+    std::int32_t MediaLength();
+    // Throws std::overflow_error, before sending anything, when Seconds * 1000
+    // leaves 32 bits.
+    void SeekMedia(std::int32_t Seconds);
+    void SetMediaVolume(std::int32_t Level);
+    std::int32_t MediaVolume();
+
+    // Layout.
+    void ArrangeControls();
+
+    // Favourites.
+    void ReloadFavourites();
+
+    // Event handlers.
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Combo2_Click();
+    void hs_Scroll();
+    void vs_Scroll();
+    void Timer1_Timer();
+    void pic1_Click();
+    void pic1_DblClick();
+
+    void buildDesign();
+    void connectHandlers();
+    // Sends one command with a reply buffer; the service's code is returned.
+    std::uint32_t sendWithReply(const QString& command, char* reply, std::uint32_t replyLength);
+    chooser::FrmSelFile& selectFileWindow();
+
+    media::MediaCommandService& media_;
+    media::ShortPathService& shortPaths_;
+
+    std::array<char, 128> StatusReply{};      // shared by MediaPosition and MediaVolume
+    std::array<char, 128> DestinationReply{}; // for IMultimediaClass_GetCurrentDisplaySize
+    QString DestinationDevice = QStringLiteral("Media");
+
+    std::vector<std::string> FavouriteLines; // the file split at CR LF, as bytes
+    std::int32_t FavouriteLast = -1;
+
+    QPointer<chooser::FrmSelFile> frmSelFile_;
+    QString favouritesPath_;
+};
+
+} // namespace tovimo::player

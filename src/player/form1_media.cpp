@@ -1,0 +1,143 @@
+#include "player/form1.h"
+
+#include "player/reply_text.h"
+#include "platform/toolkit/dialogs.h"
+#include "platform/toolkit/events.h"
+#include "platform/toolkit/screen.h"
+
+#include <climits>
+#include <stdexcept>
+#include <string>
+
+namespace tovimo::player {
+namespace {
+constexpr std::uint32_t kStatusReplyLength = 128;
+constexpr std::uint32_t kErrorTextLength = 260;
+// The platform's longest path: paths beyond the 259 bytes of the original
+// limit are common here.
+constexpr std::uint32_t kPathBufferLength = PATH_MAX;
+constexpr const char* kChildWindowStyle = "1073741824";
+const char* const kAudioEndings[] = {".mp3", ".wav", ".mid", ".MP3", ".WAV", ".MID"};
+
+QString number(std::int64_t value) { return QString::number(value); }
+
+std::int32_t secondsFromReply(std::string_view text) {
+    const std::optional<std::int32_t> milliseconds = wholeTextToInt32(text);
+    return milliseconds ? *milliseconds / 1000 : 0;
+}
+} // namespace
+
+std::uint32_t Form1::sendWithReply(const QString& command, char* reply, std::uint32_t replyLength) {
+    const QByteArray text = command.toLocal8Bit();
+    return media_.sendString(text.constData(), reply, replyLength);
+}
+
+bool Form1::SendMediaCommand(const QString& Command, bool ShowError) {
+    const std::uint32_t code = sendWithReply(Command, nullptr, 0);
+    const bool failed = code != 0;
+    if (failed && ShowError) {
+        char errorText[kErrorTextLength] = {};
+        const bool known = media_.getErrorString(code, errorText, kErrorTextLength);
+        tk::MsgBox(QStringLiteral("Error loading the file"), {},
+                   known ? QString::fromLocal8Bit(errorText) : QString());
+    }
+    return failed;
+}
+
+void Form1::StopMedia() { SendMediaCommand(QStringLiteral("stop Media"), false); }
+void Form1::PauseMedia() { SendMediaCommand(QStringLiteral("pause Media"), false); }
+void Form1::ResumeMedia() { SendMediaCommand(QStringLiteral("resume Media"), false); }
+
+std::int32_t Form1::MediaLength() {
+    char reply[kStatusReplyLength] = {};
+    sendWithReply(QStringLiteral("status Media length"), reply, kStatusReplyLength);
+    return secondsFromReply(replyText(reply, sizeof reply));
+}
+
+std::int32_t Form1::MediaPosition() {
+    sendWithReply(QStringLiteral("status Media position"), StatusReply.data(), kStatusReplyLength);
+    return secondsFromReply(replyText(StatusReply.data(), StatusReply.size()));
+}
+
+std::int32_t Form1::MediaVolume() {
+    sendWithReply(QStringLiteral("status Media Volume"), StatusReply.data(), kStatusReplyLength);
+    const std::optional<std::int32_t> level = wholeTextToInt32(replyText(StatusReply.data(), StatusReply.size()));
+    return level ? *level / 10 : 0;
+}
+
+void Form1::SeekMedia(std::int32_t Seconds) {
+    std::int32_t milliseconds = 0;
+    if (__builtin_mul_overflow(Seconds, 1000, &milliseconds))
+        throw std::overflow_error("seek position overflows 32 bits");
+    SendMediaCommand(QStringLiteral("seek Media to ") + number(milliseconds), false);
+    SendMediaCommand(QStringLiteral("play Media"), false);
+}
+
+void Form1::SetMediaVolume(std::int32_t Level) {
+    const std::int32_t clamped = Level < 0 ? 0 : (Level > 100 ? 100 : Level);
+    SendMediaCommand(QStringLiteral("setaudio Media Volume to ") + number(clamped * 10), false);
+}
+
+std::int32_t Form1::IMultimediaClass_GetCurrentDisplaySize(std::int32_t& Left, std::int32_t& Top,
+                                                           std::int32_t& Width, std::int32_t& Height) {
+    const std::uint32_t code = sendWithReply(QStringLiteral("Where ") + DestinationDevice +
+                                                 QStringLiteral(" Destination"),
+                                             DestinationReply.data(), kStatusReplyLength);
+    if (code != 0)
+        return static_cast<std::int32_t>(code);
+    // The split runs over the whole buffer; the NUL that ends the reply ends
+    // the last field read.
+    const std::string_view content(DestinationReply.data(), DestinationReply.size());
+    std::int32_t* outputs[] = {&Left, &Top, &Width, &Height};
+    std::size_t start = 0;
+    for (std::int32_t* output : outputs) {
+        if (start > content.size())
+            throw std::out_of_range("destination reply has fewer than four fields");
+        const std::size_t blank = content.find(' ', start);
+        const std::string_view field =
+            content.substr(start, blank == std::string_view::npos ? std::string_view::npos : blank - start);
+        const std::optional<std::int32_t> value = roundHalfEvenToInt32(leadingNumber(replyText(field.data(), field.size())));
+        if (!value)
+            throw std::overflow_error("destination field overflows 32 bits");
+        *output = *value;
+        start = blank == std::string_view::npos ? content.size() + 1 : blank + 1;
+    }
+    return static_cast<std::int32_t>(code);
+}
+
+QString Form1::GetShortName(const QString& LongPath) {
+    std::string buffer(kPathBufferLength, '\0');
+    const QByteArray longPath = LongPath.toLocal8Bit();
+    const std::uint32_t length = shortPaths_.getShortPathName(longPath.constData(), buffer.data(), kPathBufferLength);
+    if (length == 0 || length > kPathBufferLength)
+        return {};
+    return QString::fromLocal8Bit(buffer.data(), static_cast<qsizetype>(length));
+}
+
+void Form1::PlayAVIPictureBox(QString& FileName, tk::PictureBox& Window) {
+    FileName = GetShortName(FileName);
+    const std::int32_t handle = Window.hWnd();
+    sendWithReply(QStringLiteral("Open ") + FileName + QStringLiteral(" type MPEGVideo Alias Media parent ") +
+                      number(handle) + QStringLiteral(" style ") + QLatin1String(kChildWindowStyle),
+                  nullptr, 0);
+    tk::DoEvents();
+
+    const QString ending = Text2.Text().right(4);
+    bool audio = false;
+    for (const char* audioEnding : kAudioEndings)
+        audio = audio || ending == QLatin1String(audioEnding);
+    if (!audio) {
+        const float width = Window.ScaleWidth() / tk::Screen::TwipsPerPixelX();
+        const float height = Window.ScaleHeight() / tk::Screen::TwipsPerPixelY();
+        const QString sizing = QStringLiteral("put Media window at 0 0 ") +
+                               QString::fromStdString(shortestFloatText(width)) + QLatin1Char(' ') +
+                               QString::fromStdString(shortestFloatText(height));
+        if (sendWithReply(sizing, nullptr, 0) != 0)
+            return;
+    }
+    tk::DoEvents();
+    sendWithReply(QStringLiteral("Play Media"), nullptr, 0);
+    tk::DoEvents();
+}
+
+} // namespace tovimo::player

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Tovimo and its tests in build/ (Release) and
+# runs every test under X (Xvfb when no DISPLAY is set). With CI set, warnings
+# are errors and the tests run once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+scripts/install-deps.sh --test
+build_tree build -DCMAKE_BUILD_TYPE=Release
+ensure_display
+ctest --test-dir build --output-on-failure -j2
+
+if [[ -n "${CI:-}" ]]; then
+  build_tree build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVIMO_SANITIZE=ON -DTOVIMO_BUILD_BENCH=OFF
+  # Leak reports are left to dedicated runs: Qt, fontconfig and GStreamer keep
+  # process-lifetime caches that LeakSanitizer counts.
+  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j2
+fi
