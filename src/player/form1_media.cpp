@@ -1,9 +1,9 @@
 #include "player/form1.h"
 
-#include "player/reply_text.h"
 #include "platform/toolkit/dialogs.h"
 #include "platform/toolkit/events.h"
 #include "platform/toolkit/screen.h"
+#include "player/reply_text.h"
 
 #include <climits>
 #include <stdexcept>
@@ -19,7 +19,9 @@ constexpr std::uint32_t kPathBufferLength = PATH_MAX;
 constexpr const char* kChildWindowStyle = "1073741824";
 const char* const kAudioEndings[] = {".mp3", ".wav", ".mid", ".MP3", ".WAV", ".MID"};
 
-QString number(std::int64_t value) { return QString::number(value); }
+QString number(std::int64_t value) {
+    return QString::number(value);
+}
 
 std::int32_t secondsFromReply(std::string_view text) {
     const std::optional<std::int32_t> milliseconds = wholeTextToInt32(text);
@@ -44,9 +46,15 @@ bool Form1::SendMediaCommand(const QString& Command, bool ShowError) {
     return failed;
 }
 
-void Form1::StopMedia() { SendMediaCommand(QStringLiteral("stop Media"), false); }
-void Form1::PauseMedia() { SendMediaCommand(QStringLiteral("pause Media"), false); }
-void Form1::ResumeMedia() { SendMediaCommand(QStringLiteral("resume Media"), false); }
+void Form1::StopMedia() {
+    SendMediaCommand(QStringLiteral("stop Media"), false);
+}
+void Form1::PauseMedia() {
+    SendMediaCommand(QStringLiteral("pause Media"), false);
+}
+void Form1::ResumeMedia() {
+    SendMediaCommand(QStringLiteral("resume Media"), false);
+}
 
 std::int32_t Form1::MediaLength() {
     char reply[kStatusReplyLength] = {};
@@ -61,7 +69,8 @@ std::int32_t Form1::MediaPosition() {
 
 std::int32_t Form1::MediaVolume() {
     sendWithReply(QStringLiteral("status Media Volume"), StatusReply.data(), kStatusReplyLength);
-    const std::optional<std::int32_t> level = wholeTextToInt32(replyText(StatusReply.data(), StatusReply.size()));
+    const std::optional<std::int32_t> level =
+        wholeTextToInt32(replyText(StatusReply.data(), StatusReply.size()));
     return level ? *level / 10 : 0;
 }
 
@@ -80,9 +89,9 @@ void Form1::SetMediaVolume(std::int32_t Level) {
 
 std::int32_t Form1::IMultimediaClass_GetCurrentDisplaySize(std::int32_t& Left, std::int32_t& Top,
                                                            std::int32_t& Width, std::int32_t& Height) {
-    const std::uint32_t code = sendWithReply(QStringLiteral("Where ") + DestinationDevice +
-                                                 QStringLiteral(" Destination"),
-                                             DestinationReply.data(), kStatusReplyLength);
+    const std::uint32_t code =
+        sendWithReply(QStringLiteral("Where ") + DestinationDevice + QStringLiteral(" Destination"),
+                      DestinationReply.data(), kStatusReplyLength);
     if (code != 0)
         return static_cast<std::int32_t>(code);
     // The split runs over the whole buffer; the NUL that ends the reply ends
@@ -96,7 +105,8 @@ std::int32_t Form1::IMultimediaClass_GetCurrentDisplaySize(std::int32_t& Left, s
         const std::size_t blank = content.find(' ', start);
         const std::string_view field =
             content.substr(start, blank == std::string_view::npos ? std::string_view::npos : blank - start);
-        const std::optional<std::int32_t> value = roundHalfEvenToInt32(leadingNumber(replyText(field.data(), field.size())));
+        const std::optional<std::int32_t> value =
+            roundHalfEvenToInt32(leadingNumber(replyText(field.data(), field.size())));
         if (!value)
             throw std::overflow_error("destination field overflows 32 bits");
         *output = *value;
@@ -108,7 +118,8 @@ std::int32_t Form1::IMultimediaClass_GetCurrentDisplaySize(std::int32_t& Left, s
 QString Form1::GetShortName(const QString& LongPath) {
     std::string buffer(kPathBufferLength, '\0');
     const QByteArray longPath = LongPath.toLocal8Bit();
-    const std::uint32_t length = shortPaths_.getShortPathName(longPath.constData(), buffer.data(), kPathBufferLength);
+    const std::uint32_t length =
+        shortPaths_.getShortPathName(longPath.constData(), buffer.data(), kPathBufferLength);
     if (length == 0 || length > kPathBufferLength)
         return {};
     return QString::fromLocal8Bit(buffer.data(), static_cast<qsizetype>(length));

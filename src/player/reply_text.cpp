@@ -7,8 +7,12 @@
 
 namespace tovimo::player {
 namespace {
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length of the longest prefix of `text` that is a decimal number
 // ([+-]digits[.digits][e[+-]digits]); 0 when there is no digit.

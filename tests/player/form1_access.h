@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chooser/frm_sel_file.h"
 #include "player/form1.h"
 
 namespace tovimo::player {

@@ -33,7 +33,8 @@ bool RecordingMediaService::getErrorString(std::uint32_t code, char* buffer, std
     return true;
 }
 
-std::uint32_t RecordingMediaService::getShortPathName(const char* longPath, char* buffer, std::uint32_t length) {
+std::uint32_t RecordingMediaService::getShortPathName(const char* longPath, char* buffer,
+                                                      std::uint32_t length) {
     std::string shortForm = longPath;
     if (auto it = shortPaths_.find(longPath); it != shortPaths_.end())
         shortForm = it->second;

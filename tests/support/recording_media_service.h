@@ -33,7 +33,9 @@ public:
     void clear() { commands_.clear(); }
 
     // Short paths: by default the path itself for any non-empty path.
-    void shortPath(const std::string& longPath, const std::string& shortForm) { shortPaths_[longPath] = shortForm; }
+    void shortPath(const std::string& longPath, const std::string& shortForm) {
+        shortPaths_[longPath] = shortForm;
+    }
     std::vector<std::uint32_t> errorStringRequests;
 
     std::uint32_t sendString(const char* command, char* reply, std::uint32_t replyLength) override;

@@ -38,7 +38,9 @@ QString App::Path() {
     return QCoreApplication::applicationDirPath();
 }
 
-bool App::PrevInstance() { return prevInstance(); }
+bool App::PrevInstance() {
+    return prevInstance();
+}
 
 void App::registerInstance() {
     const QByteArray path = QFile::encodeName(lockFilePath());
@@ -59,8 +61,14 @@ void App::End() {
     std::_Exit(0);
 }
 
-void App::setPathForTesting(const QString& path) { pathOverride() = path; }
-void App::setPrevInstanceForTesting(bool running) { prevInstance() = running; }
-void App::setEndHandlerForTesting(std::function<void()> handler) { endHandler() = std::move(handler); }
+void App::setPathForTesting(const QString& path) {
+    pathOverride() = path;
+}
+void App::setPrevInstanceForTesting(bool running) {
+    prevInstance() = running;
+}
+void App::setEndHandlerForTesting(std::function<void()> handler) {
+    endHandler() = std::move(handler);
+}
 
 } // namespace tovimo::tk

@@ -64,7 +64,9 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), TwipsGeometry(this) {
     connect(this, qOverload<int>(&QComboBox::activated), this, [this](int) { emit Click(); });
 }
 
-void ComboBox::setText(const QString& text) { setEditText(text); }
+void ComboBox::setText(const QString& text) {
+    setEditText(text);
+}
 
 std::int16_t ComboBox::ListIndex() const {
     const int index = currentIndex();
@@ -142,7 +144,9 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent), TwipsGeometry(this) {
     setAutoFillBackground(false);
 }
 
-std::int32_t PictureBox::hWnd() { return static_cast<std::int32_t>(winId()); }
+std::int32_t PictureBox::hWnd() {
+    return static_cast<std::int32_t>(winId());
+}
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
@@ -154,7 +158,9 @@ void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
         emit DblClick();
 }
 
-Image::Image(QWidget* parent) : QLabel(parent) { setScaledContents(false); }
+Image::Image(QWidget* parent) : QLabel(parent) {
+    setScaledContents(false);
+}
 
 void Image::setPicture(const QPixmap& picture) {
     setPixmap(picture);

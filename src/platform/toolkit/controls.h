@@ -103,6 +103,7 @@ public:
     void setLargeChange(std::int16_t step) { setPageStep(step); }
 signals:
     void Scroll();
+
 private:
     bool programmatic_ = false;
 };
@@ -118,6 +119,7 @@ public:
     void setEnabled(bool enabled);
 signals:
     void Tick();
+
 private:
     QTimer timer_;
 };
@@ -137,6 +139,7 @@ public:
 signals:
     void Click();
     void DblClick();
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -156,6 +159,7 @@ public:
     float Height() const;
     void setLeft(float twips);
     void setTop(float twips);
+
 private:
     void apply();
     float left_ = 0, top_ = 0;

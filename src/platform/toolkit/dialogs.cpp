@@ -15,7 +15,9 @@ InputBoxHook& inputBoxHook() {
     static InputBoxHook hook;
     return hook;
 }
-QString titleOrDefault(const QString& title) { return title.isEmpty() ? QString::fromUtf8(App::kTitle) : title; }
+QString titleOrDefault(const QString& title) {
+    return title.isEmpty() ? QString::fromUtf8(App::kTitle) : title;
+}
 } // namespace
 
 void MsgBox(const QString& text, const QString& title, const QString& detail) {
@@ -42,7 +44,11 @@ QString InputBox(const QString& prompt, const QString& title, const QString& def
     return dialog.textValue();
 }
 
-void setMsgBoxHookForTesting(MsgBoxHook hook) { msgBoxHook() = std::move(hook); }
-void setInputBoxHookForTesting(InputBoxHook hook) { inputBoxHook() = std::move(hook); }
+void setMsgBoxHookForTesting(MsgBoxHook hook) {
+    msgBoxHook() = std::move(hook);
+}
+void setInputBoxHookForTesting(InputBoxHook hook) {
+    inputBoxHook() = std::move(hook);
+}
 
 } // namespace tovimo::tk

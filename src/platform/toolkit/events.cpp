@@ -10,9 +10,15 @@ std::optional<QDate>& fixedToday() {
 }
 } // namespace
 
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void DoEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
-QDate Today() { return fixedToday().value_or(QDate::currentDate()); }
-void setTodayForTesting(std::optional<QDate> date) { fixedToday() = date; }
+QDate Today() {
+    return fixedToday().value_or(QDate::currentDate());
+}
+void setTodayForTesting(std::optional<QDate> date) {
+    fixedToday() = date;
+}
 
 } // namespace tovimo::tk

@@ -66,7 +66,9 @@ void Form::sizeChanged() {
     Form_Resize();
 }
 
-void Form::applyPosition() { move(twipsToPixelsX(left_), twipsToPixelsY(top_)); }
+void Form::applyPosition() {
+    move(twipsToPixelsX(left_), twipsToPixelsY(top_));
+}
 
 void Form::applySize() {
     // X11 refuses windows of zero size; the twips keep the true value.
@@ -96,7 +98,9 @@ void Form::ShowModal() {
     loop.exec(QEventLoop::DialogExec);
 }
 
-void Form::Unload() { close(); }
+void Form::Unload() {
+    close();
+}
 
 void Form::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);

@@ -9,9 +9,13 @@ namespace {
 constexpr float kTwipsPerInch = 1440.0f;
 constexpr float kFallbackDpi = 96.0f;
 
-const QScreen* primary() { return QGuiApplication::primaryScreen(); }
+const QScreen* primary() {
+    return QGuiApplication::primaryScreen();
+}
 
-float dpiOr96(qreal dpi) { return dpi > 0 ? static_cast<float>(dpi) : kFallbackDpi; }
+float dpiOr96(qreal dpi) {
+    return dpi > 0 ? static_cast<float>(dpi) : kFallbackDpi;
+}
 } // namespace
 
 float Screen::TwipsPerPixelX() {
@@ -34,7 +38,11 @@ float Screen::Height() {
     return s ? static_cast<float>(s->geometry().height()) * TwipsPerPixelY() : 0.0f;
 }
 
-int twipsToPixelsX(float twips) { return static_cast<int>(std::lround(twips / Screen::TwipsPerPixelX())); }
-int twipsToPixelsY(float twips) { return static_cast<int>(std::lround(twips / Screen::TwipsPerPixelY())); }
+int twipsToPixelsX(float twips) {
+    return static_cast<int>(std::lround(twips / Screen::TwipsPerPixelX()));
+}
+int twipsToPixelsY(float twips) {
+    return static_cast<int>(std::lround(twips / Screen::TwipsPerPixelY()));
+}
 
 } // namespace tovimo::tk

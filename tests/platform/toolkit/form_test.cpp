@@ -1,0 +1,194 @@
+#include "platform/toolkit/app.h"
+#include "platform/toolkit/controls.h"
+#include "platform/toolkit/dialogs.h"
+#include "platform/toolkit/form.h"
+#include "platform/toolkit/screen.h"
+#include "platform/toolkit/text_file.h"
+#include "support/test_paths.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+#include <vector>
+
+using namespace tovimo;
+
+namespace {
+
+// Records each resize event with the size the form reports inside it.
+class ProbeForm : public tk::Form {
+public:
+    using tk::Form::Form;
+    struct Seen {
+        float width, height;
+    };
+    std::vector<Seen> resizes;
+
+protected:
+    void Form_Resize() override { resizes.push_back({Width(), Height()}); }
+};
+
+TEST(Screen, TwipsPerPixelFollowTheLogicalDpi) {
+    // test.sh runs Xvfb at 1024x768 and 96 DPI: 15 twips per pixel.
+    EXPECT_FLOAT_EQ(tk::Screen::TwipsPerPixelX(), 15.0f);
+    EXPECT_FLOAT_EQ(tk::Screen::TwipsPerPixelY(), 15.0f);
+    EXPECT_FLOAT_EQ(tk::Screen::Width(), 15360.0f);
+    EXPECT_FLOAT_EQ(tk::Screen::Height(), 11520.0f);
+}
+
+TEST(Form, ResizeIsRaisedNestedInsideEverySizeChangeAndOnceAtFirstShow) {
+    ProbeForm form(tk::Form::Border::FixedSingle);
+    form.setDesignInnerSize(9765, 9720);
+    EXPECT_TRUE(form.resizes.empty()) << "a design size raises no event";
+
+    form.setWidth(9855); // unchanged: the design outer width
+    EXPECT_TRUE(form.resizes.empty());
+
+    form.setWidth(12000);
+    ASSERT_EQ(form.resizes.size(), 1u);
+    EXPECT_FLOAT_EQ(form.resizes[0].width, 12000) << "the handler sees the new width";
+    EXPECT_FLOAT_EQ(form.resizes[0].height, 10155) << "and the old height";
+
+    form.setHeight(8000.5f);
+    ASSERT_EQ(form.resizes.size(), 2u);
+    EXPECT_FLOAT_EQ(form.resizes[1].height, 8000.5f);
+
+    form.setLeft(100);
+    form.setTop(-37.5f);
+    EXPECT_EQ(form.resizes.size(), 2u) << "moving raises nothing";
+
+    form.show();
+    QApplication::processEvents();
+    EXPECT_EQ(form.resizes.size(), 3u) << "first show";
+    form.hide();
+    form.show();
+    QApplication::processEvents();
+    EXPECT_EQ(form.resizes.size(), 3u) << "only the first show";
+}
+
+TEST(Form, GeometryReadsBackAsWrittenAndInnerAreaExcludesTheFrame) {
+    ProbeForm framed(tk::Form::Border::FixedSingle);
+    framed.setDesignInnerSize(9765, 9720);
+    EXPECT_FLOAT_EQ(framed.Width(), 9855);
+    EXPECT_FLOAT_EQ(framed.Height(), 10155);
+    framed.setWidth(15360);
+    framed.setHeight(11520);
+    framed.setLeft(-52.25f);
+    EXPECT_FLOAT_EQ(framed.ScaleWidth(), 15270);
+    EXPECT_FLOAT_EQ(framed.ScaleHeight(), 11085);
+    EXPECT_FLOAT_EQ(framed.Left(), -52.25f);
+    // The Qt client area is the inner area in pixels.
+    EXPECT_EQ(framed.size(), QSize(1018, 739));
+
+    ProbeForm borderless(tk::Form::Border::None);
+    borderless.setWidth(10275);
+    borderless.setHeight(5415);
+    EXPECT_FLOAT_EQ(borderless.ScaleWidth(), 10275);
+    EXPECT_FLOAT_EQ(borderless.ScaleHeight(), 5415);
+    EXPECT_EQ(borderless.size(), QSize(685, 361));
+}
+
+TEST(Form, UnloadRaisesFormUnloadAndCanBeCancelled) {
+    struct Closing : tk::Form {
+        Closing() : tk::Form(Border::FixedSingle) {}
+        int unloads = 0;
+        std::int16_t answer = 0;
+        void Form_Unload(std::int16_t& cancel) override {
+            ++unloads;
+            cancel = answer;
+        }
+    } form;
+    form.Show();
+    form.answer = 1;
+    form.Unload();
+    EXPECT_EQ(form.unloads, 1);
+    EXPECT_TRUE(form.isVisible());
+    form.answer = 0;
+    form.Unload();
+    EXPECT_EQ(form.unloads, 2);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.isLoaded());
+}
+
+TEST(Controls, TwipsReadBackAsWrittenAndPlaceWholePixels) {
+    QWidget parent;
+    tk::PictureBox picture(&parent);
+    picture.setTwipsGeometry(137.5f, 120, 9480, 8345);
+    EXPECT_FLOAT_EQ(picture.Left(), 137.5f);
+    EXPECT_FLOAT_EQ(picture.ScaleWidth(), 9480);
+    EXPECT_FLOAT_EQ(picture.ScaleHeight(), 8345);
+    EXPECT_EQ(picture.geometry(), QRect(9, 8, 632, 556)); // 137.5/15 = 9.17, 8345/15 = 556.3
+
+    picture.setHeight(-300);
+    EXPECT_FLOAT_EQ(picture.Height(), -300);
+    EXPECT_EQ(picture.height(), 0) << "a negative size shows as nothing";
+}
+
+TEST(Controls, ScrollBarRaisesScrollOnlyForUserDrags) {
+    QWidget parent;
+    tk::HScrollBar bar(&parent);
+    bar.setMax(100);
+    int scrolls = 0;
+    QObject::connect(&bar, &tk::HScrollBar::Scroll, [&] { ++scrolls; });
+    bar.setValue(40);
+    bar.setMax(20); // clamps the value
+    EXPECT_EQ(bar.Value(), 20);
+    bar.triggerAction(QAbstractSlider::SliderSingleStepAdd); // an arrow click
+    bar.triggerAction(QAbstractSlider::SliderPageStepSub);   // a track click
+    EXPECT_EQ(scrolls, 0);
+
+    bar.setSliderDown(true);
+    bar.setSliderPosition(7); // the thumb dragged to 7
+    bar.setSliderDown(false);
+    EXPECT_EQ(scrolls, 1);
+    EXPECT_EQ(bar.Value(), 7);
+}
+
+TEST(Controls, ComboBoxKeepsItsTextAcrossListChanges) {
+    QWidget parent;
+    tk::ComboBox combo(&parent);
+    combo.setText(QStringLiteral("typed"));
+    combo.AddItem(QStringLiteral("one"));
+    combo.AddItem(QStringLiteral("two"));
+    EXPECT_EQ(combo.Text(), QStringLiteral("typed"));
+    EXPECT_EQ(combo.ListCount(), 2);
+    EXPECT_EQ(combo.ListIndex(), -1);
+
+    combo.setCurrentIndex(1);
+    EXPECT_EQ(combo.ListIndex(), 1);
+    combo.setEditText(QStringLiteral("tw"));
+    EXPECT_EQ(combo.ListIndex(), -1) << "edited text no longer shows the item";
+
+    combo.setCurrentIndex(1);
+    combo.RemoveItem(0);
+    EXPECT_EQ(combo.ListIndex(), 0) << "the chosen item moved up";
+    EXPECT_EQ(combo.List(0), QStringLiteral("two"));
+    combo.Clear();
+    EXPECT_EQ(combo.ListCount(), 0);
+}
+
+TEST(Dialogs, MessageBoxTakesTheProgramTitleByDefault) {
+    QString seenTitle, seenText;
+    tk::setMsgBoxHookForTesting([&](const QString& text, const QString& title, const QString&) {
+        seenText = text;
+        seenTitle = title;
+    });
+    tk::MsgBox(QStringLiteral("Hello"));
+    tk::setMsgBoxHookForTesting({});
+    EXPECT_EQ(seenText, QStringLiteral("Hello"));
+    EXPECT_EQ(seenTitle, QStringLiteral("Tovimo"));
+}
+
+TEST(TextFile, BytesRoundTripUnchanged) {
+    tovimo::testing::TempFolder folder;
+    const QString path = folder.file(QStringLiteral("f.txt"));
+    EXPECT_FALSE(tk::TextFile::readAll(path).has_value());
+    const std::string bytes("\r\nA\xE9@@/x y\r\n\0z", 15);
+    ASSERT_TRUE(tk::TextFile::append(path, bytes));
+    ASSERT_TRUE(tk::TextFile::append(path, "!"));
+    EXPECT_EQ(tk::TextFile::readAll(path), bytes + "!");
+    ASSERT_TRUE(tk::TextFile::writeAll(path, ""));
+    EXPECT_EQ(tk::TextFile::readAll(path), std::string());
+    EXPECT_FALSE(tk::TextFile::writeAll(folder.path(), "x")) << "a folder cannot be written as a file";
+}
+
+} // namespace
