@@ -5,6 +5,10 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // Video is drawn into X11 child windows: on a Wayland desktop run through
+    // XWayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovimo"));
     QApplication::setDesktopFileName(QStringLiteral("tovimo"));
