@@ -129,6 +129,9 @@ private:
 // through updates and resizes. Its inner area is its whole size.
 class PictureBox : public QWidget, public TwipsGeometry {
     Q_OBJECT
+    // Readable by name, for operations that take any object with an inner area.
+    Q_PROPERTY(float ScaleWidth READ ScaleWidth)
+    Q_PROPERTY(float ScaleHeight READ ScaleHeight)
 public:
     explicit PictureBox(QWidget* parent);
     float ScaleWidth() const { return Width(); }

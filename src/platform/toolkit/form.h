@@ -20,6 +20,9 @@ namespace tovimo::tk {
 // is closed or unloaded; a cancel flag left 0 lets the unload proceed.
 class Form : public QWidget {
     Q_OBJECT
+    // Readable by name, for operations that take any object with an inner area.
+    Q_PROPERTY(float ScaleWidth READ ScaleWidth)
+    Q_PROPERTY(float ScaleHeight READ ScaleHeight)
 public:
     enum class Border { FixedSingle, None };
 
