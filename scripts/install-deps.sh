@@ -17,6 +17,7 @@ test_packages=(
   googletest libgtest-dev libgmock-dev
   xvfb xauth x11-apps x11-utils imagemagick
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-ugly
+  xdotool
 )
 
 wanted=("${runtime_packages[@]}")

@@ -4,8 +4,7 @@
 
 namespace tovimo::player {
 
-// The program's icon: a play triangle on a film frame, drawn at 32x32 and
-// 16x16 in a 16-colour palette.
+// The program's icon (tk::appIcon, which the other windows share).
 QIcon playerIcon();
 
 } // namespace tovimo::player

@@ -1,0 +1,364 @@
+#include "platform/toolkit/list_boxes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+
+namespace tovimo::tk {
+namespace {
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kDepthRole = Qt::UserRole + 1;
+constexpr int kIndentPixels = 10;
+
+QString absoluteClean(const QString& path) {
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+// QDir cannot tell an unreadable folder from an empty one, so the folder is
+// opened once by hand first.
+QStringList namesIn(const QString& folder, QDir::Filters kind) {
+    DIR* handle = ::opendir(QFile::encodeName(folder).constData());
+    if (!handle)
+        throw FolderError(
+            QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
+    ::closedir(handle);
+    return QDir(folder).entryList(kind | QDir::NoDotAndDotDot,
+                                  QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+}
+
+// Mount tables write blanks, tabs, newlines and backslashes in paths as
+// three-digit octal escapes.
+QString mountField(std::string_view field) {
+    QByteArray bytes;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const bool escape = field[i] == '\\' && i + 3 < field.size() &&
+                            std::all_of(field.begin() + i + 1, field.begin() + i + 4,
+                                        [](char c) { return c >= '0' && c <= '7'; });
+        if (escape) {
+            bytes.append(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                           (field[i + 3] - '0')));
+            i += 3;
+        } else {
+            bytes.append(field[i]);
+        }
+    }
+    return QFile::decodeName(bytes);
+}
+
+bool isUnder(const QString& path, const QString& folder) {
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+bool isUserVolume(const QString& device, const QString& mountPoint, std::string_view type) {
+    static constexpr std::array<std::string_view, 12> kNetworkTypes = {
+        "nfs",       "nfs4", "cifs",  "smb3",       "smbfs",       "ceph",
+        "glusterfs", "afs",  "davfs", "fuse.sshfs", "fuse.rclone", "9p"};
+    if (!mountPoint.startsWith(QLatin1Char('/')))
+        return false;
+    for (const char* system : {"/proc", "/sys", "/dev"})
+        if (isUnder(mountPoint, QLatin1String(system)))
+            return false;
+    if (type == "squashfs")
+        return false;
+    return device.startsWith(QLatin1Char('/')) ||
+           std::find(kNetworkTypes.begin(), kNetworkTypes.end(), type) != kNetworkTypes.end();
+}
+
+// Indents each entry of the folder list by its depth.
+class DepthDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem shifted = option;
+        shifted.rect.setLeft(option.rect.left() + index.data(kDepthRole).toInt() * kIndentPixels);
+        QStyledItemDelegate::paint(painter, shifted, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) +
+               QSize(index.data(kDepthRole).toInt() * kIndentPixels, 0);
+    }
+};
+} // namespace
+
+QStringList volumesFromMountTable(std::string_view table) {
+    QStringList volumes{QStringLiteral("/")};
+    while (!table.empty()) {
+        const std::size_t end = std::min(table.find('\n'), table.size());
+        std::string_view line = table.substr(0, end);
+        table.remove_prefix(std::min(end + 1, table.size()));
+
+        std::array<std::string_view, 3> fields; // device, mount point, type
+        std::size_t found = 0;
+        while (found < fields.size() && !line.empty()) {
+            const std::size_t start = line.find_first_not_of(" \t");
+            if (start == std::string_view::npos)
+                break;
+            line.remove_prefix(start);
+            const std::size_t stop = std::min(line.find_first_of(" \t"), line.size());
+            fields[found++] = line.substr(0, stop);
+            line.remove_prefix(stop);
+        }
+        if (found < fields.size())
+            continue;
+        const QString mountPoint = mountField(fields[1]);
+        if (isUserVolume(mountField(fields[0]), mountPoint, fields[2]) && !volumes.contains(mountPoint))
+            volumes.append(mountPoint);
+    }
+    return volumes;
+}
+
+QString volumeContaining(const QStringList& volumes, const QString& path) {
+    QString best;
+    for (const QString& volume : volumes) {
+        const bool holds =
+            volume == QLatin1String("/") ? path.startsWith(QLatin1Char('/')) : isUnder(path, volume);
+        if (holds && (best.isEmpty() || volume.size() > best.size()))
+            best = volume;
+    }
+    return best;
+}
+
+std::int16_t keyCodeFor(int qtKey) {
+    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+        return static_cast<std::int16_t>(qtKey);
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
+        return static_cast<std::int16_t>(112 + (qtKey - Qt::Key_F1));
+    switch (qtKey) {
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Pause:
+        return 19;
+    case Qt::Key_CapsLock:
+        return 20;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    default:
+        return 0;
+    }
+}
+
+std::int16_t shiftStateFor(Qt::KeyboardModifiers modifiers) {
+    return static_cast<std::int16_t>((modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) |
+                                     (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0) |
+                                     (modifiers.testFlag(Qt::AltModifier) ? 4 : 0));
+}
+
+DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent), TwipsGeometry(this) {
+    setEditable(false);
+    setVolumes(machineVolumes());
+    try {
+        setDrive(QDir::currentPath());
+    } catch (const FolderError&) {
+        setDrive(QStringLiteral("/"));
+    }
+    connect(this, qOverload<int>(&QComboBox::activated), this, &DriveListBox::userPicked);
+}
+
+QStringList DriveListBox::machineVolumes() {
+    QFile table(QStringLiteral("/proc/self/mounts"));
+    QStringList volumes{QStringLiteral("/")};
+    if (table.open(QIODevice::ReadOnly)) {
+        const QByteArray text = table.readAll();
+        volumes =
+            volumesFromMountTable(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    }
+    // Containers bind single files over the root volume; they are no drives.
+    volumes.removeIf([](const QString& volume) { return !QFileInfo(volume).isDir(); });
+    if (!volumes.contains(QStringLiteral("/")))
+        volumes.prepend(QStringLiteral("/"));
+    return volumes;
+}
+
+void DriveListBox::setVolumes(const QStringList& mountPoints) {
+    const QString kept = selected_ >= 0 ? itemText(selected_) : QString();
+    const QSignalBlocker block(this);
+    clear();
+    addItems(mountPoints);
+    if (!kept.isEmpty() && !mountPoints.contains(kept))
+        addItem(kept);
+    selected_ = kept.isEmpty() ? -1 : findText(kept, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    setCurrentIndex(selected_);
+}
+
+void DriveListBox::setDrive(const QString& path) {
+    const QString folder = absoluteClean(path);
+    QStringList volumes;
+    for (int i = 0; i < count(); ++i)
+        volumes.append(itemText(i));
+    const QString volume = volumeContaining(volumes, folder);
+    if (volume.isEmpty())
+        throw FolderError(QStringLiteral("no drive holds %1").arg(folder).toStdString());
+    drivePath_ = folder;
+    const int index = volumes.indexOf(volume);
+    if (index == selected_)
+        return;
+    selected_ = index;
+    {
+        const QSignalBlocker block(this);
+        setCurrentIndex(index);
+    }
+    emit Change();
+}
+
+void DriveListBox::userPicked(int index) {
+    if (index == selected_ || index < 0)
+        return;
+    selected_ = index;
+    drivePath_ = itemText(index);
+    emit Change();
+}
+
+void DriveListBox::showPopup() {
+    setVolumes(machineVolumes());
+    QComboBox::showPopup();
+}
+
+DirListBox::DirListBox(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
+    setItemDelegate(new DepthDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    for (const QString& start : {QDir::currentPath(), QDir::homePath(), QStringLiteral("/")}) {
+        try {
+            setPath(start);
+            break;
+        } catch (const FolderError&) {
+        }
+    }
+}
+
+void DirListBox::setPath(const QString& path) {
+    const QString folder = absoluteClean(path);
+    const QStringList subfolders = namesIn(folder, QDir::Dirs);
+
+    clear();
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    auto addEntry = [this](const QString& text, const QString& fullPath, int depth, const QIcon& icon) {
+        auto* item = new QListWidgetItem(icon, text, this);
+        item->setData(kPathRole, fullPath);
+        item->setData(kDepthRole, depth);
+    };
+    addEntry(QStringLiteral("/"), QStringLiteral("/"), 0, openIcon);
+    const QStringList parts = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString ancestor;
+    for (const QString& part : parts) {
+        ancestor += QLatin1Char('/') + part;
+        addEntry(part, ancestor, static_cast<int>(ancestor.count(QLatin1Char('/'))), openIcon);
+    }
+    const int depth = static_cast<int>(parts.size()) + 1;
+    const QString prefix = folder == QLatin1String("/") ? QString() : folder;
+    for (const QString& name : subfolders)
+        addEntry(name, prefix + QLatin1Char('/') + name, depth, closedIcon);
+    setCurrentRow(static_cast<int>(parts.size()));
+
+    if (folder == path_)
+        return;
+    path_ = folder;
+    emit Change();
+}
+
+QString DirListBox::List(int index) const {
+    if (index < 0 || index >= count())
+        throw std::out_of_range("folder list index out of range");
+    return item(index)->data(kPathRole).toString();
+}
+
+void DirListBox::keyPressEvent(QKeyEvent* event) {
+    emit KeyDown(keyCodeFor(event->key()), shiftStateFor(event->modifiers()));
+    QListWidget::keyPressEvent(event);
+}
+
+void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    QListWidget::mouseDoubleClickEvent(event);
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (QListWidgetItem* entry = itemAt(event->position().toPoint())) {
+        try {
+            setPath(entry->data(kPathRole).toString());
+        } catch (const FolderError&) {
+            QApplication::beep();
+        }
+    }
+}
+
+FileListBox::FileListBox(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    for (const QString& start : {QDir::currentPath(), QDir::homePath(), QStringLiteral("/")}) {
+        try {
+            setPath(start);
+            break;
+        } catch (const FolderError&) {
+        }
+    }
+}
+
+void FileListBox::setPath(const QString& path) {
+    const QString folder = absoluteClean(path);
+    const QStringList files = namesIn(folder, QDir::Files);
+    clear();
+    addItems(files);
+    path_ = folder;
+}
+
+QString FileListBox::FileName() const {
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
+void FileListBox::keyPressEvent(QKeyEvent* event) {
+    emit KeyDown(keyCodeFor(event->key()), shiftStateFor(event->modifiers()));
+    QListWidget::keyPressEvent(event);
+}
+
+void FileListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    QListWidget::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()))
+        emit DblClick();
+}
+
+} // namespace tovimo::tk
