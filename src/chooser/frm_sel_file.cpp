@@ -115,9 +115,10 @@ void FrmSelFile::showFilesOf(const QString& folder) {
 }
 
 void FrmSelFile::syncDriveWithFolder() {
-    const QString drive = Drive1.Drive();
+    // Where a drive letter and colon begin a path, its first two characters
+    // name its drive; here the drive part of a path is the volume holding it.
     const QString folder = Dir1.Path();
-    if (drive.left(2) != folder.left(2))
+    if (Drive1.volumeOf(Drive1.Drive()) != Drive1.volumeOf(folder))
         Drive1.setDrive(folder);
 }
 

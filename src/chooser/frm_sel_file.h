@@ -44,8 +44,7 @@ private:
     // Points the file list at `folder`; shows "Error" and leaves the list as
     // it was when the folder cannot be listed.
     void showFilesOf(const QString& folder);
-    // Moves the drive list to the folder list's drive when their first two
-    // characters differ.
+    // Moves the drive list to the folder list's drive when they differ.
     void syncDriveWithFolder();
 
     void buildDesign();

@@ -226,16 +226,20 @@ void DriveListBox::setVolumes(const QStringList& mountPoints) {
     setCurrentIndex(selected_);
 }
 
-void DriveListBox::setDrive(const QString& path) {
-    const QString folder = absoluteClean(path);
+QString DriveListBox::volumeOf(const QString& path) const {
     QStringList volumes;
     for (int i = 0; i < count(); ++i)
         volumes.append(itemText(i));
-    const QString volume = volumeContaining(volumes, folder);
+    return volumeContaining(volumes, absoluteClean(path));
+}
+
+void DriveListBox::setDrive(const QString& path) {
+    const QString folder = absoluteClean(path);
+    const QString volume = volumeOf(folder);
     if (volume.isEmpty())
         throw FolderError(QStringLiteral("no drive holds %1").arg(folder).toStdString());
     drivePath_ = folder;
-    const int index = volumes.indexOf(volume);
+    const int index = findText(volume, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index == selected_)
         return;
     selected_ = index;

@@ -53,6 +53,8 @@ public:
     // Selects the volume holding `path` (made absolute against the current
     // folder). Throws FolderError when no volume holds it.
     void setDrive(const QString& path);
+    // The listed volume holding `path` (made absolute); empty when none does.
+    QString volumeOf(const QString& path) const;
 
     // Replaces the volumes offered (at creation, the machine's own); keeps
     // the selected one when it is still listed.
