@@ -52,4 +52,8 @@ enum ErrorCode : std::uint32_t {
     kFileRead = 348,
 };
 
+// The text shown for `code` (0 included), or null for a code the service does
+// not know.
+const char* errorText(std::uint32_t code);
+
 } // namespace tovimo::media

@@ -22,7 +22,7 @@ bool NullMediaService::getErrorString(std::uint32_t code, char* buffer, std::uin
 }
 
 std::uint32_t NullMediaService::getShortPathName(const char* longPath, char* buffer, std::uint32_t length) {
-    struct stat st{};
+    struct stat st {};
     if (!longPath || ::stat(longPath, &st) != 0)
         return 0;
     const auto size = static_cast<std::uint32_t>(std::strlen(longPath));

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/media/device_table.h"
+#include "platform/media/media_service.h"
+
+namespace tovimo::media {
+
+// Call first in main, before any other library opens an X connection: Xlib's
+// thread support must come before every other Xlib call in the process.
+void initializeProcess();
+
+// The command-string service on GStreamer: MPEGVideo devices by alias, and
+// short paths that its parser reads back as one word.
+//
+// Every call runs on the caller's thread and returns without waiting for
+// playing to end (unless the command says `wait`). Use one thread only.
+class MciService final : public MediaCommandService, public ShortPathService {
+public:
+    MciService();
+    ~MciService() override;
+    MciService(const MciService&) = delete;
+    MciService& operator=(const MciService&) = delete;
+
+    std::uint32_t sendString(const char* command, char* reply, std::uint32_t replyLength) override;
+    bool getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) override;
+    std::uint32_t getShortPathName(const char* longPath, char* buffer, std::uint32_t length) override;
+
+private:
+    std::uint32_t execute(const char* text, std::string& reply);
+    std::uint32_t open(const Command& command, std::string& reply);
+
+    DeviceTable devices_;
+};
+
+} // namespace tovimo::media

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tovimo::media {
+
+// A path that the command parser reads back as one word: the path itself when
+// it holds no blank, double quote or control character (and does not look
+// like a URI); otherwise a percent-encoded file:// URI of its absolute form.
+// `currentFolder` makes a relative path absolute for the URI.
+std::string shortForm(std::string_view path, std::string_view currentFolder);
+
+// file:// followed by the absolute path, every byte outside the unreserved
+// set and '/' percent-encoded.
+std::string fileUriOf(std::string_view absolutePath);
+
+// The path named by a file:// URI (an empty or "localhost" host only), or
+// nothing when `text` is not such a URI or is malformed.
+std::optional<std::string> pathOfFileUri(std::string_view text);
+
+// True when `text` starts with "file:", ignoring case.
+bool looksLikeFileUri(std::string_view text);
+
+// The service call: see ShortPathService::getShortPathName.
+std::uint32_t shortPathName(const char* longPath, char* buffer, std::uint32_t length);
+
+} // namespace tovimo::media

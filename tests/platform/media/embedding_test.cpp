@@ -1,0 +1,141 @@
+#include "platform/media/mci_service.h"
+
+#include "media_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace tovimo::media {
+namespace {
+
+struct Rgb {
+    int r, g, b;
+};
+
+// The top two thirds of the SMPTE pattern, left to right.
+const Rgb kBars[] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
+                     {255, 0, 255},   {255, 0, 0},   {0, 0, 255}};
+constexpr unsigned long kParentColour = 0x336699;
+
+bool near(const Rgb& a, const Rgb& b) {
+    return std::abs(a.r - b.r) < 48 && std::abs(a.g - b.g) < 48 && std::abs(a.b - b.b) < 48;
+}
+
+class Embedding : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "needs an X display (Xvfb)";
+        initializeProcess();
+        display_ = XOpenDisplay(nullptr);
+        ASSERT_NE(display_, nullptr);
+        parent_ =
+            XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 320, 240, 0, 0, kParentColour);
+        XMapWindow(display_, parent_);
+        XSync(display_, False);
+    }
+
+    void TearDown() override {
+        if (!display_)
+            return;
+        XDestroyWindow(display_, parent_);
+        XCloseDisplay(display_);
+    }
+
+    Rgb pixel(int x, int y) {
+        XImage* image = XGetImage(display_, parent_, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image)
+            return {-1, -1, -1};
+        const unsigned long value = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return {static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                static_cast<int>(value & 0xFF)};
+    }
+
+    // True once every bar shows at its place in a picture of `width` x
+    // `height` at the parent's top-left corner; waits a bounded time for
+    // the sink's drawing thread.
+    bool barsShown(int width, int height) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (;;) {
+            bool all = true;
+            for (int i = 0; i < 7 && all; ++i)
+                all = near(pixel((2 * i + 1) * width / 14, height / 3), kBars[i]);
+            if (all || std::chrono::steady_clock::now() > deadline) {
+                for (int i = 0; i < 7 && !all; ++i) {
+                    const Rgb seen = pixel((2 * i + 1) * width / 14, height / 3);
+                    ADD_FAILURE() << "bar " << i << ": " << seen.r << ' ' << seen.g << ' ' << seen.b;
+                }
+                return all;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+
+    unsigned childCount() {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        XQueryTree(display_, parent_, &root, &parent, &children, &count);
+        if (children)
+            XFree(children);
+        return count;
+    }
+
+    Display* display_ = nullptr;
+    Window parent_ = 0;
+};
+
+TEST_F(Embedding, DrawsTheVideoInsideTheParentAndRescalesWhilePaused) {
+    testing::ScratchFolder folder;
+    const std::string clip = folder.file("bars.mp4");
+    ASSERT_TRUE(testing::makeMedia("mp4", clip));
+    MciService service;
+    const std::string open = "Open " + clip + " type MPEGVideo Alias Media parent " +
+                             std::to_string(parent_) + " style 1073741824";
+    ASSERT_EQ(service.sendString(open.c_str(), nullptr, 0), 0u);
+    EXPECT_EQ(childCount(), 1u);
+
+    ASSERT_EQ(service.sendString("put Media window at 0 0 320 240", nullptr, 0), 0u);
+    EXPECT_TRUE(barsShown(320, 240));
+
+    ASSERT_EQ(service.sendString("put Media window at 0 0 160 120", nullptr, 0), 0u);
+    EXPECT_TRUE(barsShown(160, 120));
+    const Rgb outside = pixel(300, 220);
+    EXPECT_TRUE(near(outside, Rgb{0x33, 0x66, 0x99})) << outside.r << ' ' << outside.g << ' ' << outside.b;
+    char reply[128];
+    ASSERT_EQ(service.sendString("where Media destination", reply, sizeof reply), 0u);
+    EXPECT_STREQ(reply, "0 0 160 120");
+
+    // Playing keeps drawing into the child until the end.
+    ASSERT_EQ(service.sendString("play Media wait", nullptr, 0), 0u);
+    EXPECT_TRUE(barsShown(160, 120));
+
+    ASSERT_EQ(service.sendString("window Media state hide", nullptr, 0), 0u);
+    const Rgb hidden = pixel(80, 40);
+    EXPECT_TRUE(near(hidden, Rgb{0x33, 0x66, 0x99}));
+
+    ASSERT_EQ(service.sendString("close all", nullptr, 0), 0u);
+    EXPECT_EQ(childCount(), 0u);
+}
+
+TEST_F(Embedding, RefusesAParentThatIsNoWindow) {
+    testing::ScratchFolder folder;
+    const std::string clip = folder.file("bars.mp4");
+    ASSERT_TRUE(testing::makeMedia("mp4", clip));
+    MciService service;
+    const std::string open = "open " + clip + " alias Media parent 12345 style 1073741824";
+    EXPECT_EQ(service.sendString(open.c_str(), nullptr, 0), 347u);
+    EXPECT_EQ(service.sendString("close all", nullptr, 0), 0u);
+}
+
+} // namespace
+} // namespace tovimo::media

@@ -1,0 +1,96 @@
+#include "media_fixtures.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace tovimo::media::testing {
+
+ScratchFolder::ScratchFolder() {
+    const char* base = std::getenv("TOVIMO_TEST_TMP");
+    std::filesystem::path root = base && *base ? base : std::filesystem::temp_directory_path().string();
+    std::filesystem::create_directories(root);
+    std::string pattern = (root / "media-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a scratch folder under " + root.string());
+    path_ = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+namespace {
+
+const char* const kVideo = "videotestsrc num-buffers=60 ! video/x-raw,width=320,height=240,framerate=30/1";
+const char* const kAudio =
+    "audiotestsrc samplesperbuffer=4800 num-buffers=20 ! audio/x-raw,rate=48000,channels=2";
+
+std::string pipelineFor(const std::string& kind, const std::string& path) {
+    const std::string video = kVideo;
+    const std::string audio = kAudio;
+    const std::string sink = " ! filesink location=\"" + path + "\"";
+    const std::string h264 = video + ",format=I420 ! x264enc speed-preset=ultrafast ! h264parse";
+    const std::string aac = audio + " ! audioconvert ! avenc_aac ! aacparse";
+    if (kind == "mp4")
+        return h264 + " ! mp4mux name=m" + sink + " " + aac + " ! m.";
+    if (kind == "mkv")
+        return h264 + " ! matroskamux name=m" + sink + " " + aac + " ! m.";
+    if (kind == "webm")
+        return video + " ! vp8enc deadline=1 ! webmmux name=m" + sink + " " + audio +
+               " ! audioconvert ! vorbisenc ! m.";
+    if (kind == "avi")
+        return video + " ! avenc_mpeg4 ! avimux name=m" + sink + " " + audio +
+               " ! audioconvert ! lamemp3enc ! mpegaudioparse ! m.";
+    if (kind == "mpg")
+        return video + " ! mpeg2enc ! mpegpsmux name=m" + sink + " " + audio +
+               " ! audioconvert ! avenc_mp2 ! m.";
+    if (kind == "mp3")
+        return audio + " ! audioconvert ! lamemp3enc ! xingmux" + sink;
+    if (kind == "wav")
+        return audio + " ! audioconvert ! wavenc" + sink;
+    return {};
+}
+
+} // namespace
+
+bool makeMedia(const std::string& kind, const std::string& path) {
+    const std::string pipeline = pipelineFor(kind, path);
+    if (pipeline.empty())
+        return false;
+    const std::string command = "timeout 120 gst-launch-1.0 -q " + pipeline + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 && std::filesystem::file_size(path) > 0;
+}
+
+bool makeMidi(const std::string& path) {
+    // 96 ticks a beat at the default 120 beats a minute: 192 ticks = 1 s.
+    const unsigned char track[] = {
+        0x00, 0xC0, 0x00,             // piano
+        0x00, 0x90, 0x3C, 0x64,       // C4 on
+        0x81, 0x40, 0x80, 0x3C, 0x40, // off after two beats
+        0x00, 0x90, 0x40, 0x64,       // E4 on
+        0x81, 0x40, 0x80, 0x40, 0x40, // off after two beats
+        0x00, 0xFF, 0x2F, 0x00,       // end of track
+    };
+    std::string bytes = std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60", 14);
+    bytes += "MTrk";
+    bytes += std::string{'\0', '\0', '\0', static_cast<char>(sizeof track)};
+    bytes.append(reinterpret_cast<const char*>(track), sizeof track);
+    return writeFile(path, bytes);
+}
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace tovimo::media::testing

@@ -1,0 +1,93 @@
+#include "platform/media/command_parser.h"
+#include "platform/media/short_path.h"
+
+#include "media_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace tovimo::media {
+namespace {
+
+struct FormCase {
+    const char* path;
+    const char* form;
+};
+
+TEST(ShortForm, KeepsPlainPathsAndEncodesTheRest) {
+    const FormCase cases[] = {
+        {"/m/clip.mp4", "/m/clip.mp4"},
+        {"/m/été.mp4", "/m/été.mp4"},
+        {"/m/my clip.mp4", "file:///m/my%20clip.mp4"},
+        {"/m/say \"hi\".mp3", "file:///m/say%20%22hi%22.mp3"},
+        {"/m/tab\there%.wav", "file:///m/tab%09here%25.wav"},
+        {"/m/é é", "file:///m/%C3%A9%20%C3%A9"},
+        {"file:clip", "file:///cwd/file%3Aclip"},
+        {"rel dir/a.mp4", "file:///cwd/rel%20dir/a.mp4"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shortForm(c.path, "/cwd"), c.form) << c.path;
+}
+
+TEST(ShortForm, ReadsBackAsOneWordNamingTheSamePath) {
+    const char* paths[] = {"/m/my clip.mp4", "/m/a\"b c", "/m/%20 literal", "/m/x\x01y", "/m/ä ö/ü.mid"};
+    for (const char* path : paths) {
+        const std::string form = shortForm(path, "/");
+        CommandWords words;
+        ASSERT_EQ(splitCommand("open " + form + " alias a", words), 0u) << path;
+        EXPECT_EQ(words.device, form);
+        EXPECT_EQ(pathOfFileUri(form), std::string(path));
+    }
+}
+
+TEST(PathOfFileUri, RejectsOtherHostsAndBadEscapes) {
+    EXPECT_EQ(pathOfFileUri("file://localhost/a%41"), "/aA");
+    EXPECT_EQ(pathOfFileUri("FILE:///a"), "/a");
+    EXPECT_FALSE(pathOfFileUri("file://server/a"));
+    EXPECT_FALSE(pathOfFileUri("file:///a%4"));
+    EXPECT_FALSE(pathOfFileUri("file:///a%zz"));
+    EXPECT_FALSE(pathOfFileUri("file:///a%00b"));
+    EXPECT_FALSE(pathOfFileUri("/a"));
+}
+
+TEST(ShortPathName, AnswersLengthsLikeThePlatformCall) {
+    testing::ScratchFolder folder;
+    const std::string plain = folder.file("plain.mp3");
+    const std::string blank = folder.file("with blank.mp3");
+    ASSERT_TRUE(testing::writeFile(plain, "x"));
+    ASSERT_TRUE(testing::writeFile(blank, "x"));
+
+    char buffer[4096];
+    EXPECT_EQ(shortPathName(plain.c_str(), buffer, sizeof buffer), plain.size());
+    EXPECT_EQ(std::string(buffer), plain);
+
+    const auto length = shortPathName(blank.c_str(), buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer), fileUriOf(blank));
+    EXPECT_EQ(length, fileUriOf(blank).size());
+
+    char small[8] = "keep";
+    EXPECT_EQ(shortPathName(plain.c_str(), small, sizeof small), plain.size() + 1);
+    EXPECT_EQ(std::string(small), "keep");
+
+    EXPECT_EQ(shortPathName(folder.file("missing.mp3").c_str(), buffer, sizeof buffer), 0u);
+    EXPECT_EQ(shortPathName("", buffer, sizeof buffer), 0u);
+}
+
+TEST(ShortPathName, HandlesPathsLongerThanTheOldLimit) {
+    testing::ScratchFolder folder;
+    std::string path = folder.path();
+    for (int i = 0; i < 4; ++i) {
+        path += "/" + std::string(90, 'd');
+        std::filesystem::create_directory(path);
+    }
+    path += "/clip.wav";
+    ASSERT_TRUE(testing::writeFile(path, "x"));
+    ASSERT_GT(path.size(), 300u);
+    char buffer[4096];
+    EXPECT_EQ(shortPathName(path.c_str(), buffer, sizeof buffer), path.size());
+}
+
+} // namespace
+} // namespace tovimo::media
