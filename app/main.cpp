@@ -1,10 +1,13 @@
-#include "platform/media/null_media_service.h"
+#include "platform/media/mci_service.h"
 #include "platform/toolkit/app.h"
 #include "player/form1.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // Before Qt opens its X connection: the video sinks draw from their own
+    // threads through Xlib.
+    tovimo::media::initializeProcess();
     // Video is drawn into X11 child windows: on a Wayland desktop run through
     // XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -14,7 +17,7 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("tovimo"));
     tovimo::tk::App::registerInstance();
 
-    tovimo::media::NullMediaService media;
+    tovimo::media::MciService media;
     tovimo::player::Form1 form(media, media);
     form.Load();
     form.Show();

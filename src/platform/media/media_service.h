@@ -16,8 +16,9 @@ public:
     // Returns 0 on success, otherwise an error code (see error_codes.h).
     // When a reply buffer is given: on success it holds the reply text ending
     // in NUL; on any error its first character is set to NUL. A reply that
-    // does not fit answers kReplyBufferTooSmall.
+    // does not fit answers kParamOverflow (268).
     // Never waits for playing to end unless the command says `wait`.
+    // `command` may be null (answers kNullParameterBlock).
     virtual std::uint32_t sendString(const char* command, char* reply, std::uint32_t replyLength) = 0;
 
     // Writes the error text of `code` into `buffer` (NUL-terminated, truncated
@@ -32,7 +33,9 @@ public:
 
     // Returns the length of the short form written into `buffer` (without the
     // NUL) on success; the size needed, NUL included, when `length` is too
-    // small (nothing written then); 0 when the path does not exist.
+    // small (nothing written then); 0 when the path does not exist. Paths on
+    // this platform may be far longer than 259 bytes: size the buffer for
+    // PATH_MAX.
     virtual std::uint32_t getShortPathName(const char* longPath, char* buffer, std::uint32_t length) = 0;
 };
 

@@ -1,0 +1,95 @@
+#include "mci_shell.h"
+
+#include "platform/media/error_codes.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tovimo::tools {
+namespace {
+
+// Answers "status" with a reply, anything else with code 261.
+class ScriptedService final : public media::MediaCommandService {
+public:
+    std::uint32_t sendString(const char* command, char* reply, std::uint32_t length) override {
+        sent.emplace_back(command);
+        lengths.push_back(length);
+        if (std::string(command).starts_with("status")) {
+            std::strncpy(reply, "2026", length);
+            return 0;
+        }
+        reply[0] = '\0';
+        return media::kUnrecognizedCommand;
+    }
+    bool getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) override {
+        std::snprintf(buffer, length, "text of %u", code);
+        return true;
+    }
+    std::vector<std::string> sent;
+    std::vector<std::uint32_t> lengths;
+};
+
+struct ShellCase {
+    std::vector<std::string> arguments;
+    std::string input;
+    int status;
+    std::string output;
+    std::vector<std::string> sent;
+};
+
+TEST(MciShell, SendsArgumentsOrLinesAndPrintsOneLineEach) {
+    const ShellCase cases[] = {
+        {{"status a length", "jump a"}, "", 0, "0\t2026\n261\t\n", {"status a length", "jump a"}},
+        {{"-e", "jump a", "status a length"},
+         "",
+         0,
+         "261\t\ttext of 261\n0\t2026\n",
+         {"jump a", "status a length"}},
+        {{},
+         "status a length\n\n   \n# a comment\r\n  # another\njump a\r\n",
+         0,
+         "0\t2026\n261\t\n",
+         {"status a length", "jump a"}},
+        {{"-e"}, "jump a", 0, "261\t\ttext of 261\n", {"jump a"}},
+        {{"--", "-e"}, "", 0, "261\t\n", {"-e"}},
+        {{"-x", "status a length"}, "", 2, "", {}},
+    };
+    for (const auto& c : cases) {
+        ScriptedService service;
+        std::istringstream in(c.input);
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(runShell(service, c.arguments, in, out, err), c.status);
+        EXPECT_EQ(out.str(), c.output);
+        EXPECT_EQ(service.sent, c.sent);
+        for (const auto length : service.lengths)
+            EXPECT_EQ(length, 128u);
+        EXPECT_EQ(err.str().empty(), c.status == 0);
+    }
+}
+
+TEST(MciShell, RunsAsAProgram) {
+    std::array<char, 512> buffer{};
+    FILE* pipe = ::popen(TOVIMO_MCI_PATH " -e \"close all\" \"status nosuch length\" play", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    while (std::fgets(buffer.data(), buffer.size(), pipe))
+        output += buffer.data();
+    EXPECT_EQ(::pclose(pipe), 0);
+    std::istringstream lines(output);
+    std::string line;
+    std::vector<std::string> codes;
+    while (std::getline(lines, line))
+        codes.push_back(line.substr(0, line.find('\t')));
+    EXPECT_EQ(codes, (std::vector<std::string>{"0", "263", "292"}));
+    EXPECT_NE(output.find("263\t\t"), std::string::npos);
+}
+
+} // namespace
+} // namespace tovimo::tools
