@@ -128,6 +128,9 @@ TEST_F(Favourites, ReloadSplitsTheFileAndShowsOneTitlePerEntry) {
         EXPECT_EQ(access().FavouriteLast(), static_cast<std::int32_t>(c.lines.size()) - 1);
         expectParallelLists(c.entries, c.titles);
     }
+    choose(2);
+    EXPECT_EQ(window().Text2.Text(), QStringLiteral("no separator"))
+        << "a line without separator is its own path";
     EXPECT_EQ(fileBytes(favouritesFile()), "\r\n\r\nA@@1\r\n  \r\nno separator\r\n")
         << "reading changes nothing";
     EXPECT_TRUE(messages.empty());
