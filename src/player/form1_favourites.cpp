@@ -31,6 +31,14 @@ std::string entryBytes(const tk::ComboBox& entries, int index) {
 // were.
 void appendItems(tk::ComboBox& box, const QStringList& texts, const QList<QByteArray>& data = {}) {
     auto* model = qobject_cast<QStandardItemModel*>(box.model());
+    if (!model) {
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            box.AddItem(texts[i]);
+            if (i < data.size())
+                box.setItemData(box.count() - 1, data[i], kEntryBytesRole);
+        }
+        return;
+    }
     const QString text = box.Text();
     const int index = box.currentIndex();
     const QSignalBlocker block(box);
@@ -83,16 +91,16 @@ void Form1::ReloadFavourites() {
     FavouriteLast = static_cast<std::int32_t>(FavouriteLines.size()) - 1;
 
     QStringList entries, titles;
-    QList<QByteArray> entryBytes;
+    QList<QByteArray> rawEntries;
     for (const std::string& line : FavouriteLines) {
         if (line.empty())
             continue;
         entries.push_back(fav::displayText(line));
         titles.push_back(fav::displayText(fav::titleOf(line)));
-        entryBytes.push_back(QByteArray::fromStdString(line));
+        rawEntries.push_back(QByteArray::fromStdString(line));
     }
     Combo1.Clear();
-    appendItems(Combo1, entries, entryBytes);
+    appendItems(Combo1, entries, rawEntries);
     Combo2.Clear();
     appendItems(Combo2, titles);
 }
