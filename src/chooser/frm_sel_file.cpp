@@ -115,8 +115,8 @@ void FrmSelFile::showFilesOf(const QString& folder) {
 }
 
 void FrmSelFile::syncDriveWithFolder() {
-    // Where a drive letter and colon begin a path, its first two characters
-    // name its drive; here the drive part of a path is the volume holding it.
+    // A path's drive is the volume holding it; comparing volumes rather than
+    // leading characters also catches moves onto a volume mounted below "/".
     const QString folder = Dir1.Path();
     if (Drive1.volumeOf(Drive1.Drive()) != Drive1.volumeOf(folder))
         Drive1.setDrive(folder);
