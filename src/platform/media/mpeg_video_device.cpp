@@ -368,7 +368,11 @@ struct MpegVideoDevice::Engine {
 
     // Seeks while not playing and waits until the new frame is shown.
     bool seekPaused(std::int64_t targetMs, std::optional<std::int64_t> stopMs = std::nullopt) {
-        gst_element_set_state(pipeline.get(), GST_STATE_PAUSED);
+        // Leaving PLAYING completes first, so that the preroll awaited below
+        // is the one after the seek.
+        if (gst_element_set_state(pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_ASYNC)
+            gst_element_get_state(pipeline.get(), nullptr, nullptr,
+                                  std::chrono::duration_cast<std::chrono::nanoseconds>(kSeekTimeout).count());
         if (!seek(targetMs, stopMs))
             return false;
         const auto ended = waitFor(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS, kSeekTimeout);

@@ -231,6 +231,31 @@ TEST_F(ServiceCommands, PausesResumesAndStopsWhereItIs) {
     EXPECT_LT(std::atol(first.c_str()), 1000);
 }
 
+TEST_F(ServiceCommands, SeeksAccuratelyWhilePlayingAndStops) {
+    driver.run({{"open " + clip("clip.mkv") + " alias a", kOk, "1"}, {"play a", kOk, ""}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    driver.run({
+        {"seek a to 1234", kOk, ""},
+        {"status a position", kOk, "1234"},
+        {"status a mode", kOk, "stopped"},
+    });
+}
+
+TEST_F(ServiceCommands, KeepsPlayingWhenTheOpenAliasIsOpenedAgain) {
+    // What the player does when it switches to full screen without closing.
+    const std::string open =
+        "Open " + clip("clip.webm") + " type MPEGVideo Alias Media parent 0 style 1073741824";
+    driver.run({
+        {open, kOk, "1"},
+        {"Play Media", kOk, ""},
+        {open, kDuplicateAlias, ""},
+        {"put Media window at 0 0 1024 768", kOk, ""},
+        {"Play Media", kOk, ""},
+        {"status Media mode", kOk, "playing"},
+        {"Where Media Destination", kOk, "0 0 1024 768"},
+    });
+}
+
 TEST_F(ServiceCommands, RepeatsUntilStopped) {
     driver.run(
         {{"open " + clip("clip.wav") + " alias a", kOk, "1"}, {"play a from 0 to 300 repeat", kOk, ""}});
