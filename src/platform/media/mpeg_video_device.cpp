@@ -241,8 +241,9 @@ std::optional<std::int64_t> programStreamLengthOf(const std::string& path, doubl
     struct stat info {};
     std::optional<std::int64_t> length;
     if (::fstat(fd, &info) == 0) {
-        const auto head = readStretch(fd, 0, kStretch);
-        if (isProgramStream(head.data(), head.size())) {
+        const auto start = readStretch(fd, 0, 4);
+        const auto head = isProgramStream(start.data(), start.size()) ? readStretch(fd, 0, kStretch) : start;
+        if (isProgramStream(head.data(), head.size()) && head.size() > start.size()) {
             const off_t tailStart = std::max<off_t>(0, info.st_size - static_cast<off_t>(kStretch));
             const auto tail = readStretch(fd, tailStart, kStretch);
             length = programStreamLength(head.data(), head.size(), tail.data(), tail.size(), frameMs);
