@@ -1,10 +1,25 @@
 #include "mci_shell.h"
 
 #include <array>
+#include <cerrno>
 #include <istream>
 #include <ostream>
+#include <poll.h>
+#include <unistd.h>
 
 namespace tovimo::tools {
+
+namespace {
+
+void sendUnlessSkipped(media::MediaCommandService& service, std::string line, bool showErrors,
+                       std::ostream& out) {
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (!isSkipped(line))
+        sendCommand(service, line, showErrors, out);
+}
+
+} // namespace
 
 void sendCommand(media::MediaCommandService& service, const std::string& command, bool showErrors,
                  std::ostream& out) {
@@ -21,21 +36,47 @@ void sendCommand(media::MediaCommandService& service, const std::string& command
     out << '\n' << std::flush;
 }
 
-void sendLines(media::MediaCommandService& service, std::istream& in, bool showErrors, std::ostream& out) {
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#')
-            continue;
-        sendCommand(service, line, showErrors, out);
-    }
+bool isSkipped(const std::string& line) {
+    const auto first = line.find_first_not_of(" \t\r");
+    return first == std::string::npos || line[first] == '#';
 }
 
-int runShell(media::MediaCommandService& service, const std::vector<std::string>& arguments, std::istream& in,
-             std::ostream& out, std::ostream& err) {
-    bool showErrors = false;
+void sendLines(media::MediaCommandService& service, std::istream& in, bool showErrors, std::ostream& out) {
+    std::string line;
+    while (std::getline(in, line))
+        sendUnlessSkipped(service, line, showErrors, out);
+}
+
+void sendDescriptorLines(media::MediaCommandService& service, int fd, bool showErrors, std::ostream& out,
+                         const std::function<void()>& idle) {
+    std::string pending;
+    std::array<char, 4096> chunk{};
+    for (;;) {
+        pollfd input{fd, POLLIN, 0};
+        const int ready = ::poll(&input, 1, 100);
+        if (ready == 0) {
+            idle();
+            continue;
+        }
+        if (ready < 0 && errno == EINTR)
+            continue;
+        const ssize_t got = ready < 0 ? -1 : ::read(fd, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        pending.append(chunk.data(), static_cast<std::size_t>(got));
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+            sendUnlessSkipped(service, pending.substr(0, end), showErrors, out);
+            pending.erase(0, end + 1);
+        }
+    }
+    if (!pending.empty())
+        sendUnlessSkipped(service, pending, showErrors, out);
+}
+
+int readArguments(const std::vector<std::string>& arguments, ShellOptions& options, std::ostream& out,
+                  std::ostream& err) {
     std::size_t first = 0;
     for (; first < arguments.size(); ++first) {
         const std::string& argument = arguments[first];
@@ -44,7 +85,7 @@ int runShell(media::MediaCommandService& service, const std::vector<std::string>
             break;
         }
         if (argument == "-e") {
-            showErrors = true;
+            options.showErrors = true;
         } else if (argument == "-h" || argument == "--help") {
             out << "usage: tovimo-mci [-e] [COMMAND...]\n"
                    "Sends each COMMAND, or else each line of standard input, to the media service.\n"
@@ -57,12 +98,19 @@ int runShell(media::MediaCommandService& service, const std::vector<std::string>
             break;
         }
     }
-    if (first == arguments.size()) {
-        sendLines(service, in, showErrors, out);
-        return 0;
-    }
-    for (std::size_t i = first; i < arguments.size(); ++i)
-        sendCommand(service, arguments[i], showErrors, out);
+    options.commands.assign(arguments.begin() + static_cast<std::ptrdiff_t>(first), arguments.end());
+    return -1;
+}
+
+int runShell(media::MediaCommandService& service, const std::vector<std::string>& arguments, std::istream& in,
+             std::ostream& out, std::ostream& err) {
+    ShellOptions options;
+    if (const int status = readArguments(arguments, options, out, err); status >= 0)
+        return status;
+    if (options.commands.empty())
+        sendLines(service, in, options.showErrors, out);
+    for (const auto& command : options.commands)
+        sendCommand(service, command, options.showErrors, out);
     return 0;
 }
 

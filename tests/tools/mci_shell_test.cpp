@@ -9,6 +9,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace tovimo::tools {
@@ -72,6 +73,25 @@ TEST(MciShell, SendsArgumentsOrLinesAndPrintsOneLineEach) {
             EXPECT_EQ(length, 128u);
         EXPECT_EQ(err.str().empty(), c.status == 0);
     }
+}
+
+TEST(MciShell, ReadsADescriptorAndPollsWhileWaiting) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const std::string input = "status a length\n# skipped\r\n\njump a\r\nstatus b";
+    ASSERT_EQ(::write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    ScriptedService service;
+    std::ostringstream out;
+    int idles = 0;
+    // The writer stays open until the shell has waited once without input.
+    sendDescriptorLines(service, fds[0], false, out, [&] {
+        if (++idles == 1)
+            ::close(fds[1]);
+    });
+    ::close(fds[0]);
+    EXPECT_GE(idles, 1);
+    EXPECT_EQ(service.sent, (std::vector<std::string>{"status a length", "jump a", "status b"}));
+    EXPECT_EQ(out.str(), "0\t2026\n261\t\n0\t2026\n");
 }
 
 TEST(MciShell, RunsAsAProgram) {

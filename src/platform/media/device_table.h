@@ -18,6 +18,8 @@ public:
     // Carries out `command`; on success `reply` holds the reply text (maybe
     // empty). Returns 0 or an error code.
     virtual std::uint32_t execute(const Command& command, std::string& reply) = 0;
+    // Takes in what the device's engine has reported since the last command.
+    virtual void poll() {}
 };
 
 // The open devices, each under one name: its alias, or else its element. An

@@ -49,6 +49,10 @@ std::uint32_t MciService::getShortPathName(const char* longPath, char* buffer, s
     return shortPathName(longPath, buffer, length);
 }
 
+void MciService::pollEvents() {
+    devices_.forEach([](Device& device) { device.poll(); });
+}
+
 std::uint32_t MciService::execute(const char* text, std::string& reply) {
     CommandWords words;
     if (const auto code = splitCommand(text, words); code != kOk)

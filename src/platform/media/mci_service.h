@@ -25,6 +25,12 @@ public:
     bool getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) override;
     std::uint32_t getShortPathName(const char* longPath, char* buffer, std::uint32_t length) override;
 
+    // Takes in what the engines have reported: the end of the media, errors,
+    // and the restart of a `repeat` play. Every command does this first; a
+    // caller that sends no command for a while (a shell waiting for input)
+    // calls it every 100 ms or so to keep a repeat going.
+    void pollEvents();
+
 private:
     std::uint32_t execute(const char* text, std::string& reply);
     std::uint32_t open(const Command& command, std::string& reply);

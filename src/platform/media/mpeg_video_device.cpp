@@ -536,6 +536,10 @@ std::uint32_t MpegVideoDevice::open(const VideoDeviceOptions& options,
     return kOk;
 }
 
+void MpegVideoDevice::poll() {
+    engine_->pumpBus();
+}
+
 std::uint32_t MpegVideoDevice::execute(const Command& command, std::string& reply) {
     Engine& e = *engine_;
     GstElement* pipeline = e.pipeline.get();

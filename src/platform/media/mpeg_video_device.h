@@ -41,6 +41,7 @@ public:
     MpegVideoDevice& operator=(const MpegVideoDevice&) = delete;
 
     std::uint32_t execute(const Command& command, std::string& reply) override;
+    void poll() override;
 
     struct Engine;
 
