@@ -74,16 +74,13 @@ void installXErrorHandler() {
     std::call_once(once, [] { XSetErrorHandler(keepGoingOnXError); });
 }
 
+// The probing connection stays open for the process: closing the only
+// client of an X server started without -noreset (Xvfb) makes it reset, and
+// the video sink's own connection, opened next, would be refused.
 bool displayAvailable() {
     static const bool available = [] {
         const char* name = std::getenv("DISPLAY");
-        if (!name || !*name)
-            return false;
-        Display* display = XOpenDisplay(nullptr);
-        if (!display)
-            return false;
-        XCloseDisplay(display);
-        return true;
+        return name && *name && XOpenDisplay(nullptr) != nullptr;
     }();
     return available;
 }
@@ -259,6 +256,7 @@ struct MpegVideoDevice::Engine {
     ElementPtr pipeline;
     ElementPtr videoSink;
     BusPtr bus;
+    std::unique_ptr<GstStreamCollection, ObjectUnref> streams;
     std::unique_ptr<ChildWindow> child;
 
     Mode mode = Mode::Stopped;
@@ -330,6 +328,12 @@ struct MpegVideoDevice::Engine {
             gst_element_set_state(pipeline.get(), GST_STATE_PAUSED);
             mode = Mode::Stopped;
             break;
+        case GST_MESSAGE_STREAM_COLLECTION: {
+            GstStreamCollection* collection = nullptr;
+            gst_message_parse_stream_collection(message, &collection);
+            streams.reset(collection);
+            break;
+        }
         case GST_MESSAGE_DURATION_CHANGED:
             if (!lengthFixed)
                 queryLength();
@@ -391,25 +395,32 @@ struct MpegVideoDevice::Engine {
             gst_pad_push_event(pad.get(), gst_event_new_reconfigure());
     }
 
+    // From the streams the engine found; their caps come from the parsers,
+    // so they carry the picture size and rate.
     void readVideoFormat() {
-        gint videoStreams = 0;
-        g_object_get(pipeline.get(), "n-video", &videoStreams, nullptr);
-        hasVideo = videoStreams > 0;
-        if (!hasVideo)
+        hasVideo = false;
+        if (!streams)
             return;
-        GstPad* rawPad = nullptr;
-        g_signal_emit_by_name(pipeline.get(), "get-video-pad", 0, &rawPad);
-        PadPtr pad(rawPad);
-        CapsPtr caps(pad ? gst_pad_get_current_caps(pad.get()) : nullptr);
-        GstVideoInfo info;
-        if (caps && gst_video_info_from_caps(&info, caps.get())) {
-            videoWidth = GST_VIDEO_INFO_WIDTH(&info);
-            videoHeight = GST_VIDEO_INFO_HEIGHT(&info);
-            if (GST_VIDEO_INFO_PAR_N(&info) > 0 && GST_VIDEO_INFO_PAR_D(&info) > 0)
-                videoWidth = static_cast<int>(static_cast<gint64>(videoWidth) * GST_VIDEO_INFO_PAR_N(&info) /
-                                              GST_VIDEO_INFO_PAR_D(&info));
-            if (GST_VIDEO_INFO_FPS_N(&info) > 0)
-                frameMs = 1000.0 * GST_VIDEO_INFO_FPS_D(&info) / GST_VIDEO_INFO_FPS_N(&info);
+        const guint count = gst_stream_collection_get_size(streams.get());
+        for (guint i = 0; i < count && !hasVideo; ++i) {
+            GstStream* stream = gst_stream_collection_get_stream(streams.get(), i);
+            if (!(gst_stream_get_stream_type(stream) & GST_STREAM_TYPE_VIDEO))
+                continue;
+            hasVideo = true;
+            CapsPtr caps(gst_stream_get_caps(stream));
+            const GstStructure* format =
+                caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
+            if (!format)
+                continue;
+            gst_structure_get_int(format, "width", &videoWidth);
+            gst_structure_get_int(format, "height", &videoHeight);
+            gint numerator = 0;
+            gint denominator = 0;
+            if (gst_structure_get_fraction(format, "pixel-aspect-ratio", &numerator, &denominator) &&
+                numerator > 0 && denominator > 0)
+                videoWidth = static_cast<int>(static_cast<gint64>(videoWidth) * numerator / denominator);
+            if (gst_structure_get_fraction(format, "framerate", &numerator, &denominator) && numerator > 0)
+                frameMs = 1000.0 * denominator / numerator;
         }
     }
 };
@@ -469,7 +480,7 @@ std::uint32_t MpegVideoDevice::open(const VideoDeviceOptions& options,
         return code;
 
     auto engine = std::make_unique<Engine>();
-    engine->pipeline.reset(gst_element_factory_make("playbin", nullptr));
+    engine->pipeline.reset(gst_element_factory_make("playbin3", nullptr));
     if (!engine->pipeline)
         return kCannotLoadDriver;
     gst_object_ref_sink(engine->pipeline.get());

@@ -18,8 +18,9 @@ struct VideoDeviceOptions {
 
 inline constexpr std::uint32_t kChildStyle = 0x40000000;
 
-// One media file on a GStreamer playbin, owned and driven on the calling
-// thread only. Bus messages are read from the pipeline's bus at each command
+// One media file on a GStreamer playbin3 (playbin would ready its video sink
+// for audio-only media too, some 50 ms per open), owned and driven on the
+// calling thread only. Bus messages are read from the pipeline's bus at each command
 // (no callbacks from streaming threads), so the end of the stream is seen by
 // the next command after it.
 //

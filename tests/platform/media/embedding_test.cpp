@@ -30,11 +30,25 @@ bool near(const Rgb& a, const Rgb& b) {
 
 class Embedding : public ::testing::Test {
 protected:
+    // One connection for the whole suite: an Xvfb started without -noreset
+    // resets itself when its last client leaves, refusing connections for a
+    // moment.
+    static void SetUpTestSuite() {
+        if (!std::getenv("DISPLAY"))
+            return;
+        initializeProcess();
+        display_ = XOpenDisplay(nullptr);
+    }
+
+    static void TearDownTestSuite() {
+        if (display_)
+            XCloseDisplay(display_);
+        display_ = nullptr;
+    }
+
     void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "needs an X display (Xvfb)";
-        initializeProcess();
-        display_ = XOpenDisplay(nullptr);
         ASSERT_NE(display_, nullptr);
         parent_ =
             XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 320, 240, 0, 0, kParentColour);
@@ -43,10 +57,10 @@ protected:
     }
 
     void TearDown() override {
-        if (!display_)
-            return;
-        XDestroyWindow(display_, parent_);
-        XCloseDisplay(display_);
+        if (parent_)
+            XDestroyWindow(display_, parent_);
+        if (display_)
+            XSync(display_, False);
     }
 
     Rgb pixel(int x, int y) {
@@ -90,7 +104,7 @@ protected:
         return count;
     }
 
-    Display* display_ = nullptr;
+    static inline Display* display_ = nullptr;
     Window parent_ = 0;
 };
 
