@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QMouseEvent>
+#include <QPainter>
 #include <algorithm>
 
 namespace tovimo::tk {
@@ -85,7 +86,8 @@ void ComboBox::AddItem(const QString& item) {
 }
 
 void ComboBox::RemoveItem(int index) {
-    const QString text = currentText();
+    // The text of a removed item that was showing goes with it; typed text stays.
+    const QString text = ListIndex() == index ? QString() : currentText();
     const int current = currentIndex();
     const QSignalBlocker block(this);
     removeItem(index);
@@ -138,10 +140,13 @@ void Timer::setEnabled(bool enabled) {
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent), TwipsGeometry(this) {
     setAttribute(Qt::WA_NativeWindow);
-    setAttribute(Qt::WA_PaintOnScreen);
-    setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setAutoFillBackground(false);
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    // Only this window's own area is painted: the video is drawn into a child
+    // window of hWnd, which X keeps out of this window's drawing.
+    QPainter(this).fillRect(rect(), Qt::black);
 }
 
 std::int32_t PictureBox::hWnd() {

@@ -65,7 +65,8 @@ public:
 };
 
 // An editable combo box that never sorts and never inserts typed text.
-// AddItem and RemoveItem leave the edit text as it was. ListIndex is the
+// AddItem and RemoveItem leave the edit text as it was, except that removing
+// the item the text shows clears it. ListIndex is the
 // chosen item while the edit text still shows it, else -1.
 class ComboBox : public QComboBox, public TwipsGeometry {
     Q_OBJECT
@@ -124,9 +125,11 @@ private:
     QTimer timer_;
 };
 
-// A native child window whose surface belongs to whoever draws into hWnd
-// (the media service): Qt never paints it, so a paused frame stays visible
-// through updates and resizes. Its inner area is its whole size.
+// A native window into which the media service draws video. The service
+// draws into a child window of hWnd that it owns; Qt paints only this
+// window's own area black, which X clips away from that child, so a paused
+// frame stays visible through updates and resizes while an empty picture box
+// shows black. Its inner area is its whole size.
 class PictureBox : public QWidget, public TwipsGeometry {
     Q_OBJECT
     // Readable by name, for operations that take any object with an inner area.
@@ -138,7 +141,6 @@ public:
     float ScaleHeight() const { return Height(); }
     // The native window handle as the 32-bit value the media service takes.
     std::int32_t hWnd();
-    QPaintEngine* paintEngine() const override { return nullptr; }
 signals:
     void Click();
     void DblClick();
@@ -146,7 +148,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void paintEvent(QPaintEvent*) override {}
+    void paintEvent(QPaintEvent*) override;
 };
 
 // A picture at its own size (no stretching); Width and Height read the

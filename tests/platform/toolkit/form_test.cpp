@@ -162,6 +162,10 @@ TEST(Controls, ComboBoxKeepsItsTextAcrossListChanges) {
     combo.RemoveItem(0);
     EXPECT_EQ(combo.ListIndex(), 0) << "the chosen item moved up";
     EXPECT_EQ(combo.List(0), QStringLiteral("two"));
+    combo.AddItem(QStringLiteral("three"));
+    combo.RemoveItem(0);
+    EXPECT_EQ(combo.Text(), QString()) << "the removed item's text goes with it";
+    EXPECT_EQ(combo.ListIndex(), -1);
     combo.Clear();
     EXPECT_EQ(combo.ListCount(), 0);
 }
