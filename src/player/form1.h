@@ -92,6 +92,10 @@ private:
 
     // Layout.
     void ArrangeControls();
+    // The window-mode size, centred on the screen (each half taken separately).
+    void placeInWindowMode();
+    // pic1 centred on the window's outer width, 50 twips to the left.
+    void centrePicture();
 
     // Favourites.
     void ReloadFavourites();

@@ -46,8 +46,19 @@ void Form1::ArrangeControls() {
         control->setTop(ScaleHeight() - control->Height() - gap);
 }
 
-void Form1::Form_Resize() {
+void Form1::placeInWindowMode() {
+    setWidth(kWindowWidth);
+    setHeight(kWindowHeight);
+    setLeft(tk::Screen::Width() / 2.0f - Width() / 2.0f);
+    setTop(tk::Screen::Height() / 2.0f - Height() / 2.0f);
+}
+
+void Form1::centrePicture() {
     pic1.setLeft(Width() / 2.0f - pic1.Width() / 2.0f - kPictureOffCentre);
+}
+
+void Form1::Form_Resize() {
+    centrePicture();
     pic1.setHeight(pictureHeight(Command4.Top() - kResizePictureGap));
     ArrangeControls();
 }
@@ -64,10 +75,7 @@ void Form1::Command7_Click() {
         pic1.setLeft(kFullScreenPictureLeft);
         pic1.setWidth(tk::Screen::Width() - kFullScreenPictureMargin);
     } else if (mode == kFullScreenMode) {
-        setWidth(kWindowWidth);
-        setHeight(kWindowHeight);
-        setLeft(tk::Screen::Width() / 2.0f - Width() / 2.0f);
-        setTop(tk::Screen::Height() / 2.0f - Height() / 2.0f);
+        placeInWindowMode();
         ArrangeControls();
         pic1.setHeight(pictureHeight(Command1.Top() - kTogglePictureGap));
         pic1.setLeft(kWindowPictureLeft);

@@ -55,7 +55,7 @@ void Form1::Command4_Click() {
     StopMedia();
     tk::DoEvents();
     SendMediaCommand(kCloseAll, true);
-    pic1.setLeft(Width() / 2.0f - pic1.Width() / 2.0f - 50.0f);
+    centrePicture();
     QString fileName = Text2.Text();
     PlayAVIPictureBox(fileName, pic1);
     tk::DoEvents();

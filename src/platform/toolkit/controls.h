@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/toolkit/font_spec.h"
+#include "platform/toolkit/design_font.h"
 
 #include <QComboBox>
 #include <QLabel>

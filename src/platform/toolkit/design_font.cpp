@@ -1,4 +1,4 @@
-#include "platform/toolkit/font_spec.h"
+#include "platform/toolkit/design_font.h"
 
 namespace tovimo::tk {
 
