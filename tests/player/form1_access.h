@@ -10,7 +10,9 @@ struct Form1Access {
     explicit Form1Access(Form1& form) : f(form) {}
     Form1& f;
 
-    bool SendMediaCommand(const QString& command, bool showError) { return f.SendMediaCommand(command, showError); }
+    bool SendMediaCommand(const QString& command, bool showError) {
+        return f.SendMediaCommand(command, showError);
+    }
     QString GetShortName(const QString& longPath) { return f.GetShortName(longPath); }
     void StopMedia() { f.StopMedia(); }
     void PauseMedia() { f.PauseMedia(); }
@@ -41,6 +43,12 @@ struct Form1Access {
     std::vector<std::string>& FavouriteLines() { return f.FavouriteLines; }
     std::int32_t FavouriteLast() const { return f.FavouriteLast; }
     chooser::FrmSelFile* selectFileWindow() { return f.frmSelFile_.data(); }
+
+    // The open command the window sends for `path` into pic1.
+    std::string openCommand(const std::string& path) {
+        return "Open " + path + " type MPEGVideo Alias Media parent " + std::to_string(f.pic1.hWnd()) +
+               " style 1073741824";
+    }
 };
 
 } // namespace tovimo::player

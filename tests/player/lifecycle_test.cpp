@@ -22,14 +22,6 @@ using Commands = std::vector<std::string>;
 
 namespace {
 
-Commands withoutPolling(const Commands& commands) {
-    Commands result;
-    for (const std::string& command : commands)
-        if (command != "status Media position")
-            result.push_back(command);
-    return result;
-}
-
 tovimo::notice::Form2* shownNotice() {
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* notice = qobject_cast<tovimo::notice::Form2*>(widget); notice && notice->isVisible())
@@ -84,14 +76,14 @@ StartUp startOn(QDate date) {
         }
         result.noticeShown = true;
         result.playerShownMeanwhile = form.isVisible();
-        result.sentMeanwhile = withoutPolling(media.commands());
+        result.sentMeanwhile = media.commandsWithoutPolling();
         result.noticeSize = notice->size();
         QTest::mouseClick(&notice->Command1, Qt::LeftButton);
     });
     watch.start();
     player::Form1Access(form).Form_Load();
     watch.stop();
-    result.sent = withoutPolling(media.commands());
+    result.sent = media.commandsWithoutPolling();
     return result;
 }
 
@@ -161,7 +153,7 @@ TEST_F(Lifecycle, ClosingWhilePlayingClosesTheDeviceBeforeTheProgramEnds) {
         form.Show();
         tk::App::setEndHandlerForTesting([&media] {
             std::string line;
-            for (const std::string& command : withoutPolling(media.commands()))
+            for (const std::string& command : media.commandsWithoutPolling())
                 line += command + " | ";
             std::fprintf(stderr, "sent: %send\n", line.c_str());
         });
@@ -184,7 +176,7 @@ TEST_F(Lifecycle, AFailedCloseAtShutDownIsReportedAndTheProgramStillEnds) {
 
     EXPECT_THROW(form.Form_Unload(cancel), Ended);
 
-    EXPECT_EQ(withoutPolling(media.commands()), Commands{"close all"});
+    EXPECT_EQ(media.commandsWithoutPolling(), Commands{"close all"});
     EXPECT_EQ(boxes, std::vector<QString>{QStringLiteral("Error loading the file")});
     EXPECT_EQ(cancel, 0);
 }

@@ -19,10 +19,7 @@ protected:
         form.pic1.setWidth(4800);
         form.pic1.setHeight(3600);
     }
-    std::string openCommand(const std::string& path) {
-        return "Open " + path + " type MPEGVideo Alias Media parent " + std::to_string(form.pic1.hWnd()) +
-               " style 1073741824";
-    }
+    std::string openCommand(const std::string& path) { return f.openCommand(path); }
 
     tovimo::testing::RecordingMediaService media;
     player::Form1 form{media, media};

@@ -31,17 +31,8 @@ protected:
 
     // What the handlers sent, without the timer's position polling, which
     // may run nested inside any handler that lets events through.
-    Commands sent() const {
-        Commands result;
-        for (const std::string& command : media.commands())
-            if (command != "status Media position")
-                result.push_back(command);
-        return result;
-    }
-    std::string openCommand() {
-        return "Open " + std::string(kShort) + " type MPEGVideo Alias Media parent " +
-               std::to_string(form.pic1.hWnd()) + " style 1073741824";
-    }
+    Commands sent() const { return media.commandsWithoutPolling(); }
+    std::string openCommand() { return f.openCommand(kShort); }
 
     std::vector<QString> boxes;
     tovimo::testing::RecordingMediaService media;

@@ -23,6 +23,14 @@ std::uint32_t RecordingMediaService::sendString(const char* command, char* reply
     return answer.code;
 }
 
+std::vector<std::string> RecordingMediaService::commandsWithoutPolling() const {
+    std::vector<std::string> result;
+    for (const std::string& command : commands_)
+        if (command != "status Media position")
+            result.push_back(command);
+    return result;
+}
+
 bool RecordingMediaService::getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) {
     errorStringRequests.push_back(code);
     const std::string text = "error " + std::to_string(code);

@@ -30,6 +30,9 @@ public:
     void onCommand(std::function<void(const std::string&)> hook) { hook_ = std::move(hook); }
 
     const std::vector<std::string>& commands() const { return commands_; }
+    // The commands without the position timer's polling, which may run nested
+    // inside any handler that lets events through.
+    std::vector<std::string> commandsWithoutPolling() const;
     void clear() { commands_.clear(); }
 
     // Short paths: by default the path itself for any non-empty path.
