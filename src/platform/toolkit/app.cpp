@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QStandardPaths>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -25,8 +25,9 @@ std::function<void()>& endHandler() {
 }
 
 QString lockFilePath() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
+    // Read directly: QStandardPaths warns on stderr when the variable is unset.
+    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
         dir = QDir::tempPath();
     return dir + QStringLiteral("/tovimo-%1.lock").arg(::getuid());
 }
