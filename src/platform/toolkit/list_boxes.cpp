@@ -263,16 +263,25 @@ void DriveListBox::showPopup() {
     QComboBox::showPopup();
 }
 
-DirListBox::DirListBox(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
-    setItemDelegate(new DepthDelegate(this));
-    setSelectionMode(QAbstractItemView::SingleSelection);
+namespace {
+// Opens the process's current folder, else the home folder, else the root:
+// the first of them that can be read.
+template <typename FolderListBox>
+void openStartFolder(FolderListBox& box) {
     for (const QString& start : {QDir::currentPath(), QDir::homePath(), QStringLiteral("/")}) {
         try {
-            setPath(start);
-            break;
+            box.setPath(start);
+            return;
         } catch (const FolderError&) {
         }
     }
+}
+} // namespace
+
+DirListBox::DirListBox(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
+    setItemDelegate(new DepthDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    openStartFolder(*this);
 }
 
 void DirListBox::setPath(const QString& path) {
@@ -332,13 +341,7 @@ void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    for (const QString& start : {QDir::currentPath(), QDir::homePath(), QStringLiteral("/")}) {
-        try {
-            setPath(start);
-            break;
-        } catch (const FolderError&) {
-        }
-    }
+    openStartFolder(*this);
 }
 
 void FileListBox::setPath(const QString& path) {
