@@ -132,7 +132,7 @@ private:
     std::int32_t FavouriteLast = -1;
 
     QPointer<chooser::FrmSelFile> frmSelFile_;
-    QString favouritesPath_;
+    mutable QString favouritesPath_; // fixed at first use
 };
 
 } // namespace tovimo::player

@@ -8,7 +8,6 @@
 #include "platform/toolkit/events.h"
 
 #include <QFile>
-#include <QStandardItemModel>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,36 +24,6 @@ std::string entryBytes(const tk::ComboBox& entries, int index) {
     return bytes.isValid() ? bytes.toByteArray().toStdString() : fav::storedBytes(entries.itemText(index));
 }
 
-// AddItem for many items at once, each with its data: one model insertion
-// instead of one per item keeps a start-up with thousands of favourites
-// quick. Like AddItem it leaves the chosen item and the edit text as they
-// were.
-void appendItems(tk::ComboBox& box, const QStringList& texts, const QList<QByteArray>& data = {}) {
-    auto* model = qobject_cast<QStandardItemModel*>(box.model());
-    if (!model) {
-        for (qsizetype i = 0; i < texts.size(); ++i) {
-            box.AddItem(texts[i]);
-            if (i < data.size())
-                box.setItemData(box.count() - 1, data[i], kEntryBytesRole);
-        }
-        return;
-    }
-    const QString text = box.Text();
-    const int index = box.currentIndex();
-    const QSignalBlocker block(box);
-    QList<QStandardItem*> items;
-    items.reserve(texts.size());
-    for (qsizetype i = 0; i < texts.size(); ++i) {
-        auto* item = new QStandardItem(texts[i]);
-        if (i < data.size())
-            item->setData(data[i], kEntryBytesRole);
-        items.push_back(item);
-    }
-    model->invisibleRootItem()->appendRows(items);
-    box.setCurrentIndex(index);
-    box.setText(text);
-}
-
 std::string nativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -63,35 +32,31 @@ void tellFailure(const QString& what, const QString& path, int error) {
     tk::MsgBox(what, {}, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
-// The first use fixes the path for the rest of the run, so that the folder's
-// writability changing midway cannot split the favourites over two files.
-const QString& pinnedPath(QString& pinned, const Form1& form) {
-    if (pinned.isEmpty())
-        pinned = form.favouritesFilePath();
-    return pinned;
-}
-
 } // namespace
 
 QString Form1::favouritesFilePath() const {
-    if (!favouritesPath_.isEmpty())
-        return favouritesPath_;
-    const std::string programFolder = nativePath(tk::App::Path());
-    const std::string location =
-        fav::favouritesLocation(programFolder, fav::folderWritable(programFolder),
-                                fav::dataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-    return QFile::decodeName(QByteArray::fromStdString(location));
+    // The first use fixes the path for the rest of the run, so that the
+    // folder's writability changing midway cannot split the favourites over
+    // two files.
+    if (favouritesPath_.isEmpty()) {
+        const std::string programFolder = nativePath(tk::App::Path());
+        const std::string location =
+            fav::favouritesLocation(programFolder, fav::folderWritable(programFolder),
+                                    fav::dataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+        favouritesPath_ = QFile::decodeName(QByteArray::fromStdString(location));
+    }
+    return favouritesPath_;
 }
 
 void Form1::ReloadFavourites() {
     // A missing or unreadable file shows as no favourites; an add refuses to
     // write over a file it could not read.
-    const fav::ReadResult file = fav::readFileBytes(nativePath(pinnedPath(favouritesPath_, *this)));
+    const fav::ReadResult file = fav::readFileBytes(nativePath(favouritesFilePath()));
     FavouriteLines = fav::splitLines(file.bytes);
     FavouriteLast = static_cast<std::int32_t>(FavouriteLines.size()) - 1;
 
     QStringList entries, titles;
-    QList<QByteArray> rawEntries;
+    QList<QVariant> rawEntries;
     for (const std::string& line : FavouriteLines) {
         if (line.empty())
             continue;
@@ -100,9 +65,9 @@ void Form1::ReloadFavourites() {
         rawEntries.push_back(QByteArray::fromStdString(line));
     }
     Combo1.Clear();
-    appendItems(Combo1, entries, rawEntries);
+    Combo1.AddItems(entries, rawEntries, kEntryBytesRole);
     Combo2.Clear();
-    appendItems(Combo2, titles);
+    Combo2.AddItems(titles);
 }
 
 void Form1::Command5_Click() {
@@ -112,7 +77,7 @@ void Form1::Command5_Click() {
     if (title.isEmpty())
         return;
 
-    const QString& path = pinnedPath(favouritesPath_, *this);
+    const QString path = favouritesFilePath();
     const std::string entry = fav::joinEntry(fav::storedBytes(title), fav::storedBytes(Text2.Text()));
     if (!fav::fitsOneLine(entry)) {
         tk::MsgBox(QStringLiteral("A favourite cannot hold a line break."));
@@ -142,7 +107,7 @@ void Form1::Command6_Click() {
     for (int i = 0; i < Combo1.count(); ++i)
         if (i != k)
             kept.push_back(entryBytes(Combo1, i));
-    const QString& path = pinnedPath(favouritesPath_, *this);
+    const QString path = favouritesFilePath();
     if (const int error = fav::replaceFileBytes(nativePath(path), fav::rewrittenContent(kept)); error != 0) {
         ReloadFavourites();
         tellFailure(QStringLiteral("The favourite could not be removed."), path, error);

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStandardItemModel>
 #include <algorithm>
 
 namespace tovimo::tk {
@@ -81,6 +82,25 @@ void ComboBox::AddItem(const QString& item) {
     const int index = currentIndex();
     const QSignalBlocker block(this);
     addItem(item);
+    setCurrentIndex(index);
+    setEditText(text);
+}
+
+void ComboBox::AddItems(const QStringList& items, const QList<QVariant>& data, int role) {
+    const QString text = currentText();
+    const int index = currentIndex();
+    const QSignalBlocker block(this);
+    // The combo box's own model: this class never replaces it.
+    auto* list = qobject_cast<QStandardItemModel*>(model());
+    QList<QStandardItem*> rows;
+    rows.reserve(items.size());
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        auto* row = new QStandardItem(items[i]);
+        if (i < data.size())
+            row->setData(data[i], role);
+        rows.push_back(row);
+    }
+    list->invisibleRootItem()->appendRows(rows);
     setCurrentIndex(index);
     setEditText(text);
 }

@@ -78,6 +78,10 @@ public:
     std::int16_t ListCount() const { return static_cast<std::int16_t>(count()); }
     std::int16_t ListIndex() const;
     void AddItem(const QString& item);
+    // AddItem for many items at once, item i carrying data[i] under `role`:
+    // one model insertion, so thousands of items load without a per-item
+    // relayout.
+    void AddItems(const QStringList& items, const QList<QVariant>& data = {}, int role = Qt::UserRole);
     void RemoveItem(int index);
     void Clear();
 signals:
