@@ -168,6 +168,14 @@ TEST(Controls, ComboBoxKeepsItsTextAcrossListChanges) {
     EXPECT_EQ(combo.ListIndex(), -1);
     combo.Clear();
     EXPECT_EQ(combo.ListCount(), 0);
+
+    combo.setText(QStringLiteral("kept"));
+    combo.AddItems({QStringLiteral("a"), QStringLiteral("b")}, {QByteArray("\xE9")});
+    EXPECT_EQ(combo.Text(), QStringLiteral("kept")) << "a bulk add leaves the text too";
+    EXPECT_EQ(combo.ListIndex(), -1);
+    EXPECT_EQ(combo.List(1), QStringLiteral("b"));
+    EXPECT_EQ(combo.itemData(0, Qt::UserRole).toByteArray(), QByteArray("\xE9"));
+    EXPECT_FALSE(combo.itemData(1, Qt::UserRole).isValid());
 }
 
 TEST(Dialogs, MessageBoxTakesTheProgramTitleByDefault) {
