@@ -266,8 +266,7 @@ void DriveListBox::showPopup() {
 namespace {
 // Opens the process's current folder, else the home folder, else the root:
 // the first of them that can be read.
-template <typename FolderListBox>
-void openStartFolder(FolderListBox& box) {
+template <typename FolderListBox> void openStartFolder(FolderListBox& box) {
     for (const QString& start : {QDir::currentPath(), QDir::homePath(), QStringLiteral("/")}) {
         try {
             box.setPath(start);
@@ -278,9 +277,8 @@ void openStartFolder(FolderListBox& box) {
 }
 } // namespace
 
-DirListBox::DirListBox(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
+DirListBox::DirListBox(QWidget* parent) : FolderView(parent) {
     setItemDelegate(new DepthDelegate(this));
-    setSelectionMode(QAbstractItemView::SingleSelection);
     openStartFolder(*this);
 }
 
@@ -321,11 +319,6 @@ QString DirListBox::List(int index) const {
     return item(index)->data(kPathRole).toString();
 }
 
-void DirListBox::keyPressEvent(QKeyEvent* event) {
-    emit KeyDown(keyCodeFor(event->key()), shiftStateFor(event->modifiers()));
-    QListWidget::keyPressEvent(event);
-}
-
 void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
     if (event->button() != Qt::LeftButton)
@@ -339,8 +332,7 @@ void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     }
 }
 
-FileListBox::FileListBox(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
-    setSelectionMode(QAbstractItemView::SingleSelection);
+FileListBox::FileListBox(QWidget* parent) : FolderView(parent) {
     openStartFolder(*this);
 }
 
@@ -357,7 +349,11 @@ QString FileListBox::FileName() const {
     return selected.isEmpty() ? QString() : selected.first()->text();
 }
 
-void FileListBox::keyPressEvent(QKeyEvent* event) {
+FolderView::FolderView(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void FolderView::keyPressEvent(QKeyEvent* event) {
     emit KeyDown(keyCodeFor(event->key()), shiftStateFor(event->modifiers()));
     QListWidget::keyPressEvent(event);
 }

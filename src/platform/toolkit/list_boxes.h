@@ -77,18 +77,34 @@ private:
     int selected_ = -1;
 };
 
+// What the folder and file lists share: the folder shown, and the key code
+// of every key pressed, raised before the list's own handling of the key.
+class FolderView : public QListWidget, public TwipsGeometry {
+    Q_OBJECT
+public:
+    explicit FolderView(QWidget* parent);
+    QString Path() const { return path_; }
+
+signals:
+    void KeyDown(std::int16_t KeyCode, std::int16_t Shift);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+    QString path_;
+};
+
 // A folder and its surroundings: the opened folder's ancestors from the root
 // down to the folder itself, then its subfolders (hidden ones left out),
 // indented by depth. Entries are numbered from 0 at the root; List(i) is an
 // entry's full path and ListIndex the highlighted entry, which setPath puts
 // on the opened folder. A double-click opens the entry; the arrow keys only
 // move the highlight. Change is raised when the opened folder changes.
-class DirListBox : public QListWidget, public TwipsGeometry {
+class DirListBox : public FolderView {
     Q_OBJECT
 public:
     explicit DirListBox(QWidget* parent);
 
-    QString Path() const { return path_; }
     // Opens `path` (made absolute against the current folder and cleaned).
     // Throws FolderError, changing nothing, when it cannot be listed.
     void setPath(const QString& path);
@@ -99,26 +115,19 @@ public:
 
 signals:
     void Change();
-    // Raised before the list's own handling of the key.
-    void KeyDown(std::int16_t KeyCode, std::int16_t Shift);
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-
-private:
-    QString path_;
 };
 
 // The files of one folder (no folders, no hidden files, no name filter),
 // sorted by name. FileName is the selected file's name without its folder,
 // empty while none is selected.
-class FileListBox : public QListWidget, public TwipsGeometry {
+class FileListBox : public FolderView {
     Q_OBJECT
 public:
     explicit FileListBox(QWidget* parent);
 
-    QString Path() const { return path_; }
     // Lists `path` (made absolute and cleaned). Throws FolderError, changing
     // nothing, when it cannot be listed.
     void setPath(const QString& path);
@@ -127,15 +136,9 @@ public:
 signals:
     // A double-click on a file (which selects it first).
     void DblClick();
-    // Raised before the list's own handling of the key.
-    void KeyDown(std::int16_t KeyCode, std::int16_t Shift);
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-
-private:
-    QString path_;
 };
 
 } // namespace tovimo::tk
