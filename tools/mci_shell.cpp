@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cerrno>
-#include <istream>
 #include <ostream>
 #include <poll.h>
 #include <unistd.h>
@@ -12,17 +11,17 @@ namespace tovimo::tools {
 namespace {
 
 void sendUnlessSkipped(media::MediaCommandService& service, std::string line, bool showErrors,
-                       std::ostream& out) {
+                       std::ostream& out, const ShellHooks& hooks) {
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (!isSkipped(line))
-        sendCommand(service, line, showErrors, out);
+        sendCommand(service, line, showErrors, out, hooks);
 }
 
 } // namespace
 
 void sendCommand(media::MediaCommandService& service, const std::string& command, bool showErrors,
-                 std::ostream& out) {
+                 std::ostream& out, const ShellHooks& hooks) {
     std::array<char, 128> reply{};
     const auto code =
         service.sendString(command.c_str(), reply.data(), static_cast<std::uint32_t>(reply.size()));
@@ -32,6 +31,9 @@ void sendCommand(media::MediaCommandService& service, const std::string& command
         if (!service.getErrorString(code, text.data(), static_cast<std::uint32_t>(text.size())))
             text[0] = '\0';
         out << '\t' << text.data();
+        if (const std::string reason = hooks.failureReason ? hooks.failureReason() : std::string();
+            !reason.empty())
+            out << '\t' << reason;
     }
     out << '\n' << std::flush;
 }
@@ -41,21 +43,16 @@ bool isSkipped(const std::string& line) {
     return first == std::string::npos || line[first] == '#';
 }
 
-void sendLines(media::MediaCommandService& service, std::istream& in, bool showErrors, std::ostream& out) {
-    std::string line;
-    while (std::getline(in, line))
-        sendUnlessSkipped(service, line, showErrors, out);
-}
-
 void sendDescriptorLines(media::MediaCommandService& service, int fd, bool showErrors, std::ostream& out,
-                         const std::function<void()>& idle) {
+                         const ShellHooks& hooks) {
     std::string pending;
     std::array<char, 4096> chunk{};
     for (;;) {
         pollfd input{fd, POLLIN, 0};
         const int ready = ::poll(&input, 1, 100);
         if (ready == 0) {
-            idle();
+            if (hooks.idle)
+                hooks.idle();
             continue;
         }
         if (ready < 0 && errno == EINTR)
@@ -67,12 +64,12 @@ void sendDescriptorLines(media::MediaCommandService& service, int fd, bool showE
             break;
         pending.append(chunk.data(), static_cast<std::size_t>(got));
         for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            sendUnlessSkipped(service, pending.substr(0, end), showErrors, out);
+            sendUnlessSkipped(service, pending.substr(0, end), showErrors, out, hooks);
             pending.erase(0, end + 1);
         }
     }
     if (!pending.empty())
-        sendUnlessSkipped(service, pending, showErrors, out);
+        sendUnlessSkipped(service, pending, showErrors, out, hooks);
 }
 
 int readArguments(const std::vector<std::string>& arguments, ShellOptions& options, std::ostream& out,
@@ -102,15 +99,15 @@ int readArguments(const std::vector<std::string>& arguments, ShellOptions& optio
     return -1;
 }
 
-int runShell(media::MediaCommandService& service, const std::vector<std::string>& arguments, std::istream& in,
-             std::ostream& out, std::ostream& err) {
+int runShell(media::MediaCommandService& service, const std::vector<std::string>& arguments, int inputFd,
+             std::ostream& out, std::ostream& err, const ShellHooks& hooks) {
     ShellOptions options;
     if (const int status = readArguments(arguments, options, out, err); status >= 0)
         return status;
     if (options.commands.empty())
-        sendLines(service, in, options.showErrors, out);
+        sendDescriptorLines(service, inputFd, options.showErrors, out, hooks);
     for (const auto& command : options.commands)
-        sendCommand(service, command, options.showErrors, out);
+        sendCommand(service, command, options.showErrors, out, hooks);
     return 0;
 }
 

@@ -9,18 +9,13 @@ std::uint32_t RecordingMediaService::sendString(const char* command, char* reply
     Answer answer{defaultCode_, {}, true};
     if (auto it = answers_.find(command); it != answers_.end())
         answer = it->second;
-    if (reply && replyLength > 0) {
-        if (answer.code != 0) {
-            reply[0] = '\0';
-        } else if (answer.writeReply) {
-            const std::size_t n = std::min<std::size_t>(answer.reply.size(), replyLength - 1);
-            std::memcpy(reply, answer.reply.data(), n);
-            reply[n] = '\0';
-        }
-    }
+    // With writeReply false a successful command writes nothing, as a
+    // service may do.
+    const auto code =
+        media::copyReply(answer.code, answer.reply, answer.writeReply ? reply : nullptr, replyLength);
     if (hook_)
         hook_(command);
-    return answer.code;
+    return code;
 }
 
 std::vector<std::string> RecordingMediaService::commandsWithoutPolling() const {

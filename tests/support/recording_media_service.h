@@ -13,9 +13,11 @@ namespace tovimo::testing {
 // A media service that records every command text and answers from a script.
 //
 // By default every command answers 0 with an empty reply. Rules set per
-// command text (exact match) give the code and the reply; a rule's reply is
-// written only when the caller supplied a buffer and the code is 0, as the
-// real service does; with `writeReply` false the buffer is left untouched.
+// command text (exact match) give the code and the reply, handed back by
+// media::copyReply as the real service does: written only when the code is
+// 0 and a buffer was given, 268 when it does not fit, the buffer untouched
+// on any failure. With `writeReply` false a successful command leaves the
+// buffer untouched too.
 class RecordingMediaService : public media::MediaCommandService, public media::ShortPathService {
 public:
     struct Answer {

@@ -44,6 +44,19 @@ struct ShellCase {
     std::vector<std::string> sent;
 };
 
+// Runs the shell as the program does, its input a pipe holding `input`.
+int runOnInput(media::MediaCommandService& service, const std::vector<std::string>& arguments,
+               const std::string& input, std::ostream& out, std::ostream& err, const ShellHooks& hooks = {}) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    const bool written = ::write(fds[1], input.data(), input.size()) == static_cast<ssize_t>(input.size());
+    ::close(fds[1]);
+    const int status = written ? runShell(service, arguments, fds[0], out, err, hooks) : -1;
+    ::close(fds[0]);
+    return status;
+}
+
 TEST(MciShell, SendsArgumentsOrLinesAndPrintsOneLineEach) {
     const ShellCase cases[] = {
         {{"status a length", "jump a"}, "", 0, "0\t2026\n261\t\n", {"status a length", "jump a"}},
@@ -63,10 +76,9 @@ TEST(MciShell, SendsArgumentsOrLinesAndPrintsOneLineEach) {
     };
     for (const auto& c : cases) {
         ScriptedService service;
-        std::istringstream in(c.input);
         std::ostringstream out;
         std::ostringstream err;
-        EXPECT_EQ(runShell(service, c.arguments, in, out, err), c.status);
+        EXPECT_EQ(runOnInput(service, c.arguments, c.input, out, err), c.status);
         EXPECT_EQ(out.str(), c.output);
         EXPECT_EQ(service.sent, c.sent);
         for (const auto length : service.lengths)
@@ -84,14 +96,29 @@ TEST(MciShell, ReadsADescriptorAndPollsWhileWaiting) {
     std::ostringstream out;
     int idles = 0;
     // The writer stays open until the shell has waited once without input.
-    sendDescriptorLines(service, fds[0], false, out, [&] {
+    ShellHooks hooks;
+    hooks.idle = [&] {
         if (++idles == 1)
             ::close(fds[1]);
-    });
+    };
+    sendDescriptorLines(service, fds[0], false, out, hooks);
     ::close(fds[0]);
     EXPECT_GE(idles, 1);
     EXPECT_EQ(service.sent, (std::vector<std::string>{"status a length", "jump a", "status b"}));
     EXPECT_EQ(out.str(), "0\t2026\n261\t\n0\t2026\n");
+}
+
+TEST(MciShell, PrintsTheFailureReasonAfterTheErrorText) {
+    ScriptedService service;
+    ShellHooks hooks;
+    hooks.failureReason = [] { return std::string("missing: H.265 decoder"); };
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(runOnInput(service, {"-e", "jump a", "status a length"}, "", out, err, hooks), 0);
+    EXPECT_EQ(out.str(), "261\t\ttext of 261\tmissing: H.265 decoder\n0\t2026\n");
+    std::ostringstream quiet;
+    EXPECT_EQ(runOnInput(service, {"jump a"}, "", quiet, err, hooks), 0);
+    EXPECT_EQ(quiet.str(), "261\t\n");
 }
 
 TEST(MciShell, RunsAsAProgram) {

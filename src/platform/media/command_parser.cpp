@@ -1,6 +1,7 @@
 #include "platform/media/command_parser.h"
 
 #include "platform/media/error_codes.h"
+#include "platform/media/x11_child_window.h"
 
 #include <charconv>
 #include <cmath>
@@ -16,11 +17,14 @@ bool isBlank(char c) {
 
 // Reads the next word at `pos`; a word starting with a quote runs to the next
 // quote. Returns 0 or an error code; `word` is empty at the end of the text.
-std::uint32_t nextWord(std::string_view text, std::size_t& pos, std::string& word, bool& found) {
+std::uint32_t nextWord(std::string_view text, std::size_t& pos, std::string& word, bool& found,
+                       bool* quoted = nullptr) {
     while (pos < text.size() && isBlank(text[pos]))
         ++pos;
     found = pos < text.size();
     word.clear();
+    if (quoted)
+        *quoted = found && text[pos] == '"';
     if (!found)
         return kOk;
     if (text[pos] == '"') {
@@ -44,6 +48,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return lowerCase(a) == b;
 }
 
+} // namespace
+
 std::optional<Verb> verbOf(std::string_view word) {
     static constexpr std::pair<std::string_view, Verb> verbs[] = {
         {"open", Verb::Open},     {"close", Verb::Close},       {"play", Verb::Play},
@@ -58,21 +64,32 @@ std::optional<Verb> verbOf(std::string_view word) {
     return std::nullopt;
 }
 
+namespace {
+
 bool allowsAll(Verb verb) {
     return verb == Verb::Close || verb == Verb::Play || verb == Verb::Pause || verb == Verb::Resume ||
            verb == Verb::Stop;
 }
 
 // Walks the keywords after the device name. Each keyword may appear once.
+// Wherever a keyword may stand, the flags every command accepts are taken
+// out first; a value is always read as written.
 class KeywordReader {
 public:
-    explicit KeywordReader(const std::vector<std::string>& words) : words_(words) {}
+    KeywordReader(const std::vector<CommandWord>& words, Command& command)
+        : words_(words), command_(command) {}
 
-    bool atEnd() const { return index_ >= words_.size(); }
-    std::string next() { return lowerCase(words_[index_++]); }
+    bool atEnd() {
+        takeFlags();
+        return index_ >= words_.size();
+    }
+    std::string next() {
+        takeFlags();
+        return lowerCase(words_[index_++].text);
+    }
     bool hasValue() const { return index_ < words_.size(); }
-    const std::string& value() { return words_[index_++]; }
-    std::string peekLower() const { return atEnd() ? std::string() : lowerCase(words_[index_]); }
+    const std::string& value() { return words_[index_++].text; }
+    std::string peekLower() const { return hasValue() ? lowerCase(words_[index_].text) : std::string(); }
 
     // Marks `keyword` as seen; false when it was seen before.
     bool firstTime(const std::string& keyword) {
@@ -83,10 +100,34 @@ public:
         return true;
     }
 
+    // kDuplicateFlags once a flag came twice; the reading then stops.
+    std::uint32_t flagError() const { return flagError_; }
+
 private:
-    const std::vector<std::string>& words_;
+    void takeFlags() {
+        while (!flagError_ && index_ < words_.size() && !words_[index_].quoted) {
+            const std::string lower = lowerCase(words_[index_].text);
+            bool* flag = lower == "wait"     ? &command_.wait
+                         : lower == "notify" ? &command_.notify
+                         : lower == "test"   ? &command_.test
+                                             : nullptr;
+            if (!flag)
+                return;
+            if (*flag) {
+                flagError_ = kDuplicateFlags;
+                index_ = words_.size();
+                return;
+            }
+            *flag = true;
+            ++index_;
+        }
+    }
+
+    const std::vector<CommandWord>& words_;
+    Command& command_;
     std::size_t index_ = 0;
     std::vector<std::string> seen_;
+    std::uint32_t flagError_ = kOk;
 };
 
 std::uint32_t readInteger(KeywordReader& reader, std::int32_t& out) {
@@ -317,7 +358,13 @@ std::uint32_t parsePut(KeywordReader& reader, Command& command) {
                 return kBadInteger;
             *field = *value;
         }
-        if (command.rect.width < 0 || command.rect.height < 0)
+        // Beyond these X would cut the values silently.
+        const auto coordinate = [](std::int32_t value) {
+            return value >= kMinWindowCoordinate && value <= kMaxWindowCoordinate;
+        };
+        if (command.rect.width < 0 || command.rect.height < 0 || command.rect.width > kMaxWindowSize ||
+            command.rect.height > kMaxWindowSize || !coordinate(command.rect.x) ||
+            !coordinate(command.rect.y))
             return kOutOfRange;
     }
     return target ? kOk : kMissingParameter;
@@ -344,24 +391,33 @@ std::uint32_t parseWindow(KeywordReader& reader, Command& command) {
     return state ? kOk : kMissingParameter;
 }
 
-// Takes out the flags that every command accepts, keeping the other words.
-std::uint32_t takeFlags(const std::vector<std::string>& words, Command& command,
-                        std::vector<std::string>& rest) {
-    for (const auto& word : words) {
-        const std::string lower = lowerCase(word);
-        bool* flag = lower == "wait"     ? &command.wait
-                     : lower == "notify" ? &command.notify
-                     : lower == "test"   ? &command.test
-                                         : nullptr;
-        if (!flag) {
-            rest.push_back(word);
-            continue;
-        }
-        if (*flag)
-            return kDuplicateFlags;
-        *flag = true;
+std::uint32_t parseVerbKeywords(KeywordReader& reader, Command& command) {
+    switch (command.verb) {
+    case Verb::Open:
+        return parseOpen(reader, command);
+    case Verb::Play:
+        return parsePlay(reader, command);
+    case Verb::Seek:
+        return parseSeek(reader, command);
+    case Verb::SetAudio:
+        return parseSetAudio(reader, command);
+    case Verb::Status:
+        return parseStatus(reader, command);
+    case Verb::Set:
+        return parseSet(reader, command);
+    case Verb::Where:
+        return parseWhere(reader, command);
+    case Verb::Put:
+        return parsePut(reader, command);
+    case Verb::Window:
+        return parseWindow(reader, command);
+    case Verb::Close:
+    case Verb::Pause:
+    case Verb::Resume:
+    case Verb::Stop:
+        return reader.atEnd() ? kOk : kUnrecognizedKeyword;
     }
-    return kOk;
+    return kUnrecognizedCommand;
 }
 
 } // namespace
@@ -391,11 +447,12 @@ std::uint32_t splitCommand(std::string_view text, CommandWords& words) {
     if (const auto code = nextWord(text, pos, words.device, found); code != kOk)
         return code;
     for (;;) {
-        if (const auto code = nextWord(text, pos, word, found); code != kOk)
+        bool quoted = false;
+        if (const auto code = nextWord(text, pos, word, found, &quoted); code != kOk)
             return code;
         if (!found)
             return kOk;
-        words.rest.push_back(word);
+        words.rest.push_back(CommandWord{word, quoted});
     }
 }
 
@@ -453,36 +510,9 @@ std::uint32_t parseKeywords(const CommandWords& words, Command& command) {
     if (command.all && !allowsAll(command.verb))
         return kCannotUseAll;
 
-    std::vector<std::string> rest;
-    if (const auto code = takeFlags(words.rest, command, rest); code != kOk)
-        return code;
-    KeywordReader reader(rest);
-    switch (command.verb) {
-    case Verb::Open:
-        return parseOpen(reader, command);
-    case Verb::Play:
-        return parsePlay(reader, command);
-    case Verb::Seek:
-        return parseSeek(reader, command);
-    case Verb::SetAudio:
-        return parseSetAudio(reader, command);
-    case Verb::Status:
-        return parseStatus(reader, command);
-    case Verb::Set:
-        return parseSet(reader, command);
-    case Verb::Where:
-        return parseWhere(reader, command);
-    case Verb::Put:
-        return parsePut(reader, command);
-    case Verb::Window:
-        return parseWindow(reader, command);
-    case Verb::Close:
-    case Verb::Pause:
-    case Verb::Resume:
-    case Verb::Stop:
-        return reader.atEnd() ? kOk : kUnrecognizedKeyword;
-    }
-    return kUnrecognizedCommand;
+    KeywordReader reader(words.rest, command);
+    const auto code = parseVerbKeywords(reader, command);
+    return reader.flagError() ? reader.flagError() : code;
 }
 
 std::uint32_t parseCommand(std::string_view text, Command& command) {

@@ -8,13 +8,20 @@
 
 namespace tovimo::media {
 
+// One word after the device name, quotes removed. A quoted word is always a
+// value, never a keyword or a flag.
+struct CommandWord {
+    std::string text;
+    bool quoted = false;
+};
+
 // The words of one command: the verb, the device name and the keywords after
-// it. A device name in double quotes may hold blanks; it runs to the next
-// quote, with no escapes.
+// it. A word in double quotes may hold blanks; it runs to the next quote,
+// with no escapes.
 struct CommandWords {
     std::string verb;              // lower case
     std::string device;            // as written, quotes removed
-    std::vector<std::string> rest; // as written
+    std::vector<CommandWord> rest; // as written
 };
 
 // Splits a command into words. Returns 0 or an error code (267 for an empty
@@ -23,6 +30,9 @@ struct CommandWords {
 std::uint32_t splitCommand(std::string_view text, CommandWords& words);
 
 enum class Verb { Open, Close, Play, Pause, Resume, Stop, Seek, SetAudio, Status, Set, Where, Put, Window };
+
+// The verb named by a lower-case word, or nothing.
+std::optional<Verb> verbOf(std::string_view word);
 
 enum class StatusItem { Length, Position, Volume, Mode, Ready, TimeFormat, MediaPresent };
 enum class SeekTarget { Position, Start, End };
@@ -84,7 +94,9 @@ std::optional<std::int32_t> parseInteger(std::string_view text);
 std::optional<std::int32_t> parseRoundedNumber(std::string_view text);
 
 // Checks the keywords of a split command. Returns 0 or an error code. Verbs,
-// keywords and constants ignore case.
+// keywords and constants ignore case. The flags `wait`, `notify` and `test`
+// are read only where a keyword may stand, and never from a quoted word.
+// Window positions and sizes are those an X window can take (282 beyond).
 std::uint32_t parseKeywords(const CommandWords& words, Command& command);
 
 // splitCommand followed by parseKeywords.

@@ -16,10 +16,15 @@ Device* DeviceTable::find(std::string_view name) const {
     return it == entries_.end() ? nullptr : it->device.get();
 }
 
-std::uint32_t DeviceTable::add(std::string name, bool isAlias, std::unique_ptr<Device> device) {
+std::uint32_t DeviceTable::nextId() const {
     std::uint32_t id = 1;
     while (std::any_of(entries_.begin(), entries_.end(), [id](const Entry& entry) { return entry.id == id; }))
         ++id;
+    return id;
+}
+
+std::uint32_t DeviceTable::add(std::string name, bool isAlias, std::unique_ptr<Device> device) {
+    const std::uint32_t id = nextId();
     entries_.push_back(Entry{id, std::move(name), isAlias, std::move(device)});
     return id;
 }

@@ -20,6 +20,8 @@ public:
     virtual std::uint32_t execute(const Command& command, std::string& reply) = 0;
     // Takes in what the device's engine has reported since the last command.
     virtual void poll() {}
+    // Why the device's engine last failed, in one line, or empty.
+    virtual std::string failureReason() const { return {}; }
 };
 
 // The open devices, each under one name: its alias, or else its element. An
@@ -34,7 +36,10 @@ public:
     Device* find(std::string_view name) const;
     bool contains(std::string_view name) const { return find(name) != nullptr; }
 
-    // Adds a device and returns its id. The caller has checked the name is free.
+    // The id the next add will give.
+    std::uint32_t nextId() const;
+
+    // Adds a device and returns its id (nextId()). The caller has checked the name is free.
     std::uint32_t add(std::string name, bool isAlias, std::unique_ptr<Device> device);
 
     // Closes the device named `name`; false when there is none.

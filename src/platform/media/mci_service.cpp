@@ -21,18 +21,16 @@ MciService::~MciService() {
 }
 
 std::uint32_t MciService::sendString(const char* command, char* reply, std::uint32_t replyLength) {
+    lastFailureReason_.clear();
+    if (!command)
+        return kNullParameterBlock;
     std::string text;
-    std::uint32_t code = command ? execute(command, text) : kNullParameterBlock;
-    if (!reply || replyLength == 0)
-        return code;
-    if (code == kOk && text.size() + 1 > replyLength)
-        code = kParamOverflow;
-    if (code != kOk) {
-        reply[0] = '\0';
-        return code;
-    }
-    std::memcpy(reply, text.c_str(), text.size() + 1);
-    return kOk;
+    const std::size_t room = reply ? replyLength : 0;
+    const auto code = execute(command, text, room);
+    if (code != kOk)
+        GST_CAT_DEBUG(tovimo_debug, "\"%s\" answered %u%s%s", command, code,
+                      lastFailureReason_.empty() ? "" : ": ", lastFailureReason_.c_str());
+    return copyReply(code, text, reply, replyLength);
 }
 
 bool MciService::getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) {
@@ -53,25 +51,25 @@ void MciService::pollEvents() {
     devices_.forEach([](Device& device) { device.poll(); });
 }
 
-std::uint32_t MciService::execute(const char* text, std::string& reply) {
+std::uint32_t MciService::execute(const char* text, std::string& reply, std::size_t replyRoom) {
     CommandWords words;
     if (const auto code = splitCommand(text, words); code != kOk)
         return code;
-    Command command;
     // An unknown device answers before its keywords are looked at: which
     // keywords are valid depends on the device.
-    const bool opening = words.verb == "open";
+    const auto verb = verbOf(words.verb);
     const bool addressesAll = lowerCase(words.device) == "all";
     Device* device = nullptr;
-    if (!opening && !words.device.empty() && !addressesAll) {
+    if (verb && *verb != Verb::Open && !words.device.empty() && !addressesAll) {
         device = devices_.find(words.device);
-        if (!device && parseKeywords(words, command) != kUnrecognizedCommand)
+        if (!device)
             return kInvalidDeviceName;
     }
+    Command command;
     if (const auto code = parseKeywords(words, command); code != kOk)
         return code;
     if (command.verb == Verb::Open)
-        return open(command, reply);
+        return open(command, reply, replyRoom);
     if (command.test)
         return kOk;
     if (command.verb == Verb::Close) {
@@ -86,15 +84,21 @@ std::uint32_t MciService::execute(const char* text, std::string& reply) {
         devices_.forEach([&](Device& each) {
             std::string ignored;
             const auto code = each.execute(command, ignored);
-            if (result == kOk)
+            if (result == kOk) {
                 result = code;
+                if (code != kOk)
+                    lastFailureReason_ = each.failureReason();
+            }
         });
         return result;
     }
-    return device->execute(command, reply);
+    const auto code = device->execute(command, reply);
+    if (code != kOk)
+        lastFailureReason_ = device->failureReason();
+    return code;
 }
 
-std::uint32_t MciService::open(const Command& command, std::string& reply) {
+std::uint32_t MciService::open(const Command& command, std::string& reply, std::size_t replyRoom) {
     if (!command.type.empty() && lowerCase(command.type) != "mpegvideo")
         return kCannotLoadDriver;
     const bool aliased = !command.alias.empty();
@@ -104,19 +108,28 @@ std::uint32_t MciService::open(const Command& command, std::string& reply) {
         return kDuplicateAlias;
     if (!aliased && devices_.contains(command.device))
         return kDeviceOpen;
-    VideoDeviceOptions options;
+    PlaybackOptions options;
     options.element = command.device;
     if (command.parent)
         options.parent = static_cast<std::uint32_t>(*command.parent);
     if (command.style)
         options.style = static_cast<std::uint32_t>(*command.style);
     std::unique_ptr<MpegVideoDevice> device;
-    if (const auto code = MpegVideoDevice::open(options, device); code != kOk)
+    std::optional<PlaybackFailure> failure;
+    if (const auto code = MpegVideoDevice::open(options, device, failure); code != kOk) {
+        if (failure)
+            lastFailureReason_ = failure->describe();
         return code;
+    }
     if (command.test)
         return kOk;
-    const auto id = devices_.add(aliased ? command.alias : command.device, aliased, std::move(device));
-    reply = std::to_string(id);
+    // A reply that cannot be handed back fails the open: the device closes
+    // again here and its name stays free.
+    const std::string id = std::to_string(devices_.nextId());
+    if (replyRoom != 0 && id.size() + 1 > replyRoom)
+        return kParamOverflow;
+    devices_.add(aliased ? command.alias : command.device, aliased, std::move(device));
+    reply = id;
     return kOk;
 }
 

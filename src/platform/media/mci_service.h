@@ -31,11 +31,18 @@ public:
     // calls it every 100 ms or so to keep a repeat going.
     void pollEvents();
 
+    // Why the last command failed, as the engine told it (which plugin is
+    // missing, which element failed), in one line; empty when the command
+    // succeeded or the engine gave no reason.
+    const std::string& lastFailureReason() const { return lastFailureReason_; }
+
 private:
-    std::uint32_t execute(const char* text, std::string& reply);
-    std::uint32_t open(const Command& command, std::string& reply);
+    // `replyRoom` is the caller's buffer size, 0 for none.
+    std::uint32_t execute(const char* text, std::string& reply, std::size_t replyRoom);
+    std::uint32_t open(const Command& command, std::string& reply, std::size_t replyRoom);
 
     DeviceTable devices_;
+    std::string lastFailureReason_;
 };
 
 } // namespace tovimo::media

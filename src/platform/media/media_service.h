@@ -1,6 +1,10 @@
 #pragma once
 
+#include "platform/media/error_codes.h"
+
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 namespace tovimo::media {
 
@@ -15,8 +19,9 @@ public:
     // Sends `command`. `reply` may be null, in which case `replyLength` is 0.
     // Returns 0 on success, otherwise an error code (see error_codes.h).
     // When a reply buffer is given: on success it holds the reply text ending
-    // in NUL; on any error its first character is set to NUL. A reply that
-    // does not fit answers kParamOverflow (268).
+    // in NUL; on any error it is left exactly as it was, so that a failed
+    // query shows as a stale reply. A reply that does not fit answers
+    // kParamOverflow (268), writes nothing and leaves no other trace.
     // Never waits for playing to end unless the command says `wait`.
     // `command` may be null (answers kNullParameterBlock).
     virtual std::uint32_t sendString(const char* command, char* reply, std::uint32_t replyLength) = 0;
@@ -25,6 +30,21 @@ public:
     // to `length`). Returns false for a code the service does not know.
     virtual bool getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) = 0;
 };
+
+// The one way a service hands back a reply: `code` and `text` are the
+// command's result. Returns `code`, or kParamOverflow when the code is 0 and
+// `text` with its NUL does not fit `replyLength`. On a non-zero result the
+// buffer is not touched; a null buffer or a zero length takes no reply.
+inline std::uint32_t copyReply(std::uint32_t code, std::string_view text, char* reply,
+                               std::uint32_t replyLength) {
+    if (code != kOk || !reply || replyLength == 0)
+        return code;
+    if (text.size() + 1 > replyLength)
+        return kParamOverflow;
+    std::memcpy(reply, text.data(), text.size());
+    reply[text.size()] = '\0';
+    return kOk;
+}
 
 // Turns a long path into a form the command parser reads back as one word.
 class ShortPathService {

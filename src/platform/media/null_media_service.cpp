@@ -8,9 +8,7 @@
 namespace tovimo::media {
 
 std::uint32_t NullMediaService::sendString(const char*, char* reply, std::uint32_t replyLength) {
-    if (reply && replyLength > 0)
-        reply[0] = '\0';
-    return kInvalidDeviceName;
+    return copyReply(kInvalidDeviceName, {}, reply, replyLength);
 }
 
 bool NullMediaService::getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) {

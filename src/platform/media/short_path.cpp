@@ -11,11 +11,72 @@ namespace tovimo::media {
 
 namespace {
 
+// The length of the valid UTF-8 sequence at `text[pos]`, or 0.
+std::size_t utf8SequenceAt(std::string_view text, std::size_t pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(pos);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (pos + length > text.size() || byte(pos + 1) < low || byte(pos + 1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF)
+            return 0;
+    return length;
+}
+
+// Bytes the parser would split on or misread, and the escape itself.
+bool isSpecial(unsigned char c) {
+    return c <= ' ' || c == '"' || c == '%' || c == 0x7f;
+}
+
 bool needsQuoting(std::string_view path) {
-    for (const unsigned char c : path)
-        if (c <= ' ' || c == '"' || c == 0x7f)
+    for (std::size_t i = 0; i < path.size();) {
+        const std::size_t length = utf8SequenceAt(path, i);
+        if (length == 0 || (length == 1 && isSpecial(static_cast<unsigned char>(path[i])) && path[i] != '%'))
             return true;
-    return looksLikeFileUri(path);
+        i += length;
+    }
+    // A bare `all` would name every device.
+    return looksLikeFileUri(path) || lowerCase(path) == "all";
+}
+
+// The URI form the parser reads back: blanks, quotes, control bytes, '%'
+// and bytes that are not UTF-8 are escaped; letters of any script stay as
+// they are, so that the form stays about as long as the path.
+std::string shortUriOf(std::string_view absolutePath) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (std::size_t i = 0; i < absolutePath.size();) {
+        const std::size_t length = utf8SequenceAt(absolutePath, i);
+        const auto c = static_cast<unsigned char>(absolutePath[i]);
+        if (length > 1 || (length == 1 && !isSpecial(c))) {
+            uri.append(absolutePath.substr(i, length));
+            i += length;
+            continue;
+        }
+        uri += '%';
+        uri += digits[c >> 4];
+        uri += digits[c & 15];
+        ++i;
+    }
+    return uri;
 }
 
 bool isUnreserved(unsigned char c) {
@@ -96,7 +157,7 @@ std::string shortForm(std::string_view path, std::string_view currentFolder) {
             absolute += '/';
     }
     absolute += path;
-    return fileUriOf(absolute);
+    return shortUriOf(absolute);
 }
 
 std::uint32_t shortPathName(const char* longPath, char* buffer, std::uint32_t length) {

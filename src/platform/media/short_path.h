@@ -7,9 +7,12 @@
 
 namespace tovimo::media {
 
-// A path that the command parser reads back as one word: the path itself when
-// it holds no blank, double quote or control character (and does not look
-// like a URI); otherwise a percent-encoded file:// URI of its absolute form.
+// A path that the command parser reads back as one word naming that file:
+// the path itself when it is UTF-8 with no blank, double quote or control
+// character, does not look like a URI and is not the word `all`; otherwise a
+// file:// URI of its absolute form in which only those bytes, '%' and bytes
+// that are not UTF-8 are percent-encoded. The form is then at most the
+// absolute path's length plus 7, plus twice the number of escaped bytes.
 // `currentFolder` makes a relative path absolute for the URI.
 std::string shortForm(std::string_view path, std::string_view currentFolder);
 

@@ -68,6 +68,18 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"where a", kMissingParameter}, ParseCase{"where a source destination", kFlagsNotCompatible},
         ParseCase{"window a state hide", kOk}, ParseCase{"window a state fold", kBadConstant},
         ParseCase{"window a", kMissingParameter},
+        // Flags stand only where a keyword may, and never quoted.
+        ParseCase{"play a wait from 10", kOk}, ParseCase{"open x alias \"Wait\"", kOk},
+        ParseCase{"open x alias wait", kOk}, ParseCase{"put a window at 0 0 wait 320 240", kBadInteger},
+        ParseCase{"play a \"wait\"", kUnrecognizedKeyword}, ParseCase{"play a from wait", kBadInteger},
+        ParseCase{"status a time wait format", kUnrecognizedKeyword},
+        // Window geometry X can hold.
+        ParseCase{"put a window at -32768 32767 65535 65535", kOk},
+        ParseCase{"put a window at 0 0 70000 70000", kOutOfRange},
+        ParseCase{"put a window at 0 0 65536 1", kOutOfRange},
+        ParseCase{"put a window at 32768 0 1 1", kOutOfRange},
+        ParseCase{"put a window at 0 -32769 1 1", kOutOfRange},
+        ParseCase{"put a destination at 0 0 70000 1", kOutOfRange},
         // The device `all`.
         ParseCase{"stop all", kOk}, ParseCase{"status all length", kCannotUseAll},
         ParseCase{"seek all to 0", kCannotUseAll}, ParseCase{"open all", kCannotUseAll}));
@@ -83,6 +95,22 @@ TEST(ParseCommand, ReadsThePlayersOpenCommand) {
     EXPECT_EQ(command.alias, "Media");
     EXPECT_EQ(command.parent, 71303175);
     EXPECT_EQ(command.style, 1073741824);
+}
+
+TEST(ParseCommand, TakesFlagWordsAsValuesAfterAKeyword) {
+    Command command;
+    ASSERT_EQ(parseCommand("open x alias notify parent 1", command), kOk);
+    EXPECT_EQ(command.alias, "notify");
+    EXPECT_EQ(command.parent, 1);
+    EXPECT_FALSE(command.notify);
+    ASSERT_EQ(parseCommand("open x alias \"Wait\" test", command), kOk);
+    EXPECT_EQ(command.alias, "Wait");
+    EXPECT_FALSE(command.wait);
+    EXPECT_TRUE(command.test);
+    ASSERT_EQ(parseCommand("play a WAIT from 5 notify", command), kOk);
+    EXPECT_TRUE(command.wait);
+    EXPECT_TRUE(command.notify);
+    EXPECT_EQ(command.from, 5);
 }
 
 TEST(ParseCommand, KeepsBlanksInsideAQuotedDevice) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -60,11 +61,18 @@ struct Step {
 
 class ServiceDriver {
 public:
+    // A failed command must leave the buffer as it was: the reply is then
+    // empty, and the buffer's untouched filling is checked.
     std::uint32_t send(const std::string& command, std::string& reply) {
         char buffer[128];
-        std::memset(buffer, 'x', sizeof buffer);
+        std::memset(buffer, 'x', sizeof buffer - 1);
+        buffer[sizeof buffer - 1] = '\0';
         const auto code = service.sendString(command.c_str(), buffer, sizeof buffer);
         reply = buffer;
+        if (code != kOk) {
+            EXPECT_EQ(reply, std::string(sizeof buffer - 1, 'x')) << command << " wrote into the reply";
+            reply.clear();
+        }
         return code;
     }
 
@@ -225,10 +233,37 @@ TEST_F(ServiceCommands, PausesResumesAndStopsWhereItIs) {
     driver.send("status a position", second);
     EXPECT_EQ(first, second) << "a stopped device keeps its position";
     EXPECT_LT(std::atol(first.c_str()), 2000);
-    // Playing again at the end starts over.
-    driver.run({{"seek a to end", kOk, ""}, {"play a", kOk, ""}, {"status a mode", kOk, "playing"}});
-    driver.send("status a position", first);
-    EXPECT_LT(std::atol(first.c_str()), 1000);
+}
+
+TEST_F(ServiceCommands, StaysAtTheEndUntilMovedAway) {
+    // Playing to the end, or seeking to the length, leaves the media at its
+    // end: a play there plays nothing, a play from a position plays again.
+    for (const char* name : {"clip.wav", "clip.mp4"}) {
+        SCOPED_TRACE(name);
+        driver.run({
+            {"open " + clip(name) + " alias a", kOk, "1"},
+            {"status a length", kOk, "*"},
+            {"play a from 1500 wait", kOk, ""},
+            {"play a", kOk, ""},
+            {"status a mode", kOk, "stopped"},
+            {"status a position", kOk, "=length"},
+        });
+        driver.run({
+            {"seek a to " + driver.length, kOk, ""},
+            {"play a", kOk, ""},
+            {"status a mode", kOk, "stopped"},
+            {"status a position", kOk, "=length"},
+            {"seek a to end", kOk, ""},
+            {"play a wait", kOk, ""},
+            {"status a position", kOk, "=length"},
+            {"play a from 0", kOk, ""},
+            {"status a mode", kOk, "playing"},
+        });
+        std::string position;
+        driver.send("status a position", position);
+        EXPECT_LT(std::atol(position.c_str()), 1000);
+        driver.run({{"close all", kOk, ""}});
+    }
 }
 
 TEST_F(ServiceCommands, SeeksAccuratelyWhilePlayingAndStops) {
@@ -239,6 +274,39 @@ TEST_F(ServiceCommands, SeeksAccuratelyWhilePlayingAndStops) {
         {"status a position", kOk, "1234"},
         {"status a mode", kOk, "stopped"},
     });
+}
+
+TEST_F(ServiceCommands, OpensAwkwardNamesThroughTheirShortForm) {
+    ScratchFolder folder;
+    const std::string clip = MediaFolder::get().file("clip.wav");
+    std::string longFolder = folder.path();
+    while (longFolder.size() < 1450)
+        longFolder += "/écoute à l'été";
+    std::filesystem::create_directories(longFolder);
+    const std::string names[] = {folder.file("all"), folder.file("bad\xff\xfe name.wav"),
+                                 longFolder + "/clip.wav"};
+    for (const std::string& name : names)
+        std::filesystem::copy_file(clip, name);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    for (const std::string& name : {std::string("all"), std::string("ALL"), names[1], names[2]}) {
+        if (name == "ALL")
+            std::filesystem::rename("all", "ALL");
+        char form[4096];
+        const auto size = driver.service.getShortPathName(name.c_str(), form, sizeof form);
+        ASSERT_GT(size, 0u) << name;
+        // Only blanks and bytes that are not UTF-8 grow, to three bytes
+        // each: the form stays about as long as the absolute path.
+        const std::string absolute = name.front() == '/' ? name : folder.file(name);
+        const auto escaped = std::count_if(absolute.begin(), absolute.end(), [](char c) {
+            return c == ' ' || static_cast<unsigned char>(c) >= 0xF5;
+        });
+        EXPECT_LE(size, absolute.size() + 7 + 2 * static_cast<std::size_t>(escaped)) << name;
+        driver.run({{"open " + std::string(form) + " alias a", kOk, "1"},
+                    {"status a length", kOk, "~2000"},
+                    {"close a", kOk, ""}});
+    }
+    std::filesystem::current_path(previous);
 }
 
 TEST_F(ServiceCommands, KeepsPlayingWhenTheOpenAliasIsOpenedAgain) {
@@ -274,10 +342,18 @@ TEST_F(ServiceCommands, WritesRepliesOnlyWhenTheyFit) {
     ASSERT_EQ(service.sendString(command.c_str(), nullptr, 0), kOk);
     char tiny[3] = "zz";
     EXPECT_EQ(service.sendString("status a length", tiny, sizeof tiny), kParamOverflow);
-    EXPECT_EQ(tiny[0], '\0');
+    EXPECT_STREQ(tiny, "zz");
     char reply[128] = "stale";
     EXPECT_EQ(service.sendString("status b length", reply, sizeof reply), kInvalidDeviceName);
-    EXPECT_EQ(reply[0], '\0');
+    EXPECT_STREQ(reply, "stale");
+    // An open whose reply does not fit leaves nothing open.
+    char one[1] = {'z'};
+    const std::string openB = "open " + clip("clip.mp3") + " alias b";
+    EXPECT_EQ(service.sendString(openB.c_str(), one, sizeof one), kParamOverflow);
+    EXPECT_EQ(one[0], 'z');
+    EXPECT_EQ(service.sendString("status b length", reply, sizeof reply), kInvalidDeviceName);
+    EXPECT_EQ(service.sendString(openB.c_str(), reply, sizeof reply), kOk);
+    EXPECT_STREQ(reply, "2");
     EXPECT_EQ(service.sendString("status a length", nullptr, 0), kOk);
     EXPECT_EQ(service.sendString("status a volume", reply, sizeof reply), kOk);
     EXPECT_STREQ(reply, "1000");

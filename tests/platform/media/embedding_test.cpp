@@ -1,4 +1,5 @@
 #include "platform/media/mci_service.h"
+#include "platform/media/x11_child_window.h"
 
 #include "media_fixtures.h"
 
@@ -128,6 +129,10 @@ TEST_F(Embedding, DrawsTheVideoInsideTheParentAndRescalesWhilePaused) {
     char reply[128];
     ASSERT_EQ(service.sendString("where Media destination", reply, sizeof reply), 0u);
     EXPECT_STREQ(reply, "0 0 160 120");
+    // Beyond what X holds the window stays where it was.
+    EXPECT_EQ(service.sendString("put Media window at 0 0 70000 70000", nullptr, 0), 282u);
+    ASSERT_EQ(service.sendString("where Media destination", reply, sizeof reply), 0u);
+    EXPECT_STREQ(reply, "0 0 160 120");
 
     // Playing keeps drawing into the child until the end.
     ASSERT_EQ(service.sendString("play Media wait", nullptr, 0), 0u);
@@ -139,6 +144,32 @@ TEST_F(Embedding, DrawsTheVideoInsideTheParentAndRescalesWhilePaused) {
 
     ASSERT_EQ(service.sendString("close all", nullptr, 0), 0u);
     EXPECT_EQ(childCount(), 0u);
+}
+
+TEST_F(Embedding, TiesXErrorsToTheirConnectionAndRequest) {
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    // An error earlier on the same connection is not the trap's.
+    XMapWindow(display_, 12345);
+    XSync(display_, False);
+    {
+        XErrorTrap mine(display_);
+        XErrorTrap theirs(other);
+        // A failing request on the other connection, handled while this
+        // one's trap is set.
+        XMapWindow(other, 12345);
+        XSync(other, False);
+        XMapWindow(display_, parent_);
+        EXPECT_EQ(mine.firstError(), 0);
+        EXPECT_EQ(theirs.firstError(), BadWindow);
+    }
+    {
+        XErrorTrap mine(display_);
+        XUnmapWindow(display_, 12345);
+        EXPECT_EQ(mine.firstError(), BadWindow);
+        EXPECT_EQ(mine.firstError(), 0) << "an error is reported once";
+    }
+    XCloseDisplay(other);
 }
 
 TEST_F(Embedding, RefusesAParentThatIsNoWindow) {

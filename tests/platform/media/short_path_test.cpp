@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -23,8 +24,15 @@ TEST(ShortForm, KeepsPlainPathsAndEncodesTheRest) {
         {"/m/my clip.mp4", "file:///m/my%20clip.mp4"},
         {"/m/say \"hi\".mp3", "file:///m/say%20%22hi%22.mp3"},
         {"/m/tab\there%.wav", "file:///m/tab%09here%25.wav"},
-        {"/m/é é", "file:///m/%C3%A9%20%C3%A9"},
-        {"file:clip", "file:///cwd/file%3Aclip"},
+        {"/m/é é", "file:///m/é%20é"},
+        {"/m/50%.mp3", "/m/50%.mp3"},
+        {"/m/50% off.mp3", "file:///m/50%25%20off.mp3"},
+        {"/m/bad\xff\xc3.mp3", "file:///m/bad%FF%C3.mp3"},
+        {"/m/over\xc0\xaflong", "file:///m/over%C0%AFlong"},
+        {"all", "file:///cwd/all"},
+        {"ALL", "file:///cwd/ALL"},
+        {"all.mp3", "all.mp3"},
+        {"file:clip", "file:///cwd/file:clip"},
         {"rel dir/a.mp4", "file:///cwd/rel%20dir/a.mp4"},
     };
     for (const auto& c : cases)
@@ -32,7 +40,8 @@ TEST(ShortForm, KeepsPlainPathsAndEncodesTheRest) {
 }
 
 TEST(ShortForm, ReadsBackAsOneWordNamingTheSamePath) {
-    const char* paths[] = {"/m/my clip.mp4", "/m/a\"b c", "/m/%20 literal", "/m/x\x01y", "/m/ä ö/ü.mid"};
+    const char* paths[] = {"/m/my clip.mp4", "/m/a\"b c",    "/m/%20 literal",
+                           "/m/x\x01y",      "/m/ä ö/ü.mid", "/m/\xe9t\xe9.mp3"};
     for (const char* path : paths) {
         const std::string form = shortForm(path, "/");
         CommandWords words;
@@ -40,6 +49,18 @@ TEST(ShortForm, ReadsBackAsOneWordNamingTheSamePath) {
         EXPECT_EQ(words.device, form);
         EXPECT_EQ(pathOfFileUri(form), std::string(path));
     }
+}
+
+TEST(ShortForm, StaysNearThePathsLength) {
+    // Accented names must not triple in length: the player's buffer holds
+    // a path, not three.
+    std::string path = "/m";
+    while (path.size() < 1450)
+        path += "/é à ü";
+    const std::string form = shortForm(path, "/");
+    const auto blanks = static_cast<std::size_t>(std::count(path.begin(), path.end(), ' '));
+    EXPECT_EQ(form.size(), path.size() + 7 + 2 * blanks);
+    EXPECT_EQ(pathOfFileUri(form), path);
 }
 
 TEST(PathOfFileUri, RejectsOtherHostsAndBadEscapes) {

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <memory>
+
+// GStreamer's reference-counted objects as owning handles, and the probes of
+// what this machine can output. No Xlib here.
+
+GST_DEBUG_CATEGORY_EXTERN(tovimo_debug);
+
+namespace tovimo::media {
+
+struct GstObjectUnref {
+    void operator()(gpointer object) const {
+        if (object)
+            gst_object_unref(object);
+    }
+};
+struct GstMessageUnref {
+    void operator()(GstMessage* message) const {
+        if (message)
+            gst_message_unref(message);
+    }
+};
+struct GstCapsUnref {
+    void operator()(GstCaps* caps) const {
+        if (caps)
+            gst_caps_unref(caps);
+    }
+};
+struct GstTagListUnref {
+    void operator()(GstTagList* tags) const {
+        if (tags)
+            gst_tag_list_unref(tags);
+    }
+};
+struct GErrorFree {
+    void operator()(GError* error) const {
+        if (error)
+            g_error_free(error);
+    }
+};
+struct GFree {
+    void operator()(gpointer memory) const { g_free(memory); }
+};
+
+using ElementPtr = std::unique_ptr<GstElement, GstObjectUnref>;
+using BusPtr = std::unique_ptr<GstBus, GstObjectUnref>;
+using PadPtr = std::unique_ptr<GstPad, GstObjectUnref>;
+using StreamCollectionPtr = std::unique_ptr<GstStreamCollection, GstObjectUnref>;
+using MessagePtr = std::unique_ptr<GstMessage, GstMessageUnref>;
+using CapsPtr = std::unique_ptr<GstCaps, GstCapsUnref>;
+using TagListPtr = std::unique_ptr<GstTagList, GstTagListUnref>;
+using ErrorPtr = std::unique_ptr<GError, GErrorFree>;
+using GStringPtr = std::unique_ptr<gchar, GFree>;
+
+// Prepares the process: Xlib thread support (before any other Xlib call, Qt's
+// included), the X error handler, GStreamer and the `tovimo` debug category
+// (silent unless GST_DEBUG names it). Safe to call more than once.
+void initializeMediaProcess();
+
+// The scaling sink of real desktops when it can open here, else ximagesink.
+// Probed once per process.
+const char* videoSinkName();
+
+// Whether any audio output device exists; probed once per process.
+bool audioDeviceAvailable();
+
+// The General MIDI sound font to give the synthesiser, or null.
+const char* soundFontPath();
+
+} // namespace tovimo::media
