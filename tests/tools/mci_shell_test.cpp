@@ -123,7 +123,9 @@ TEST(MciShell, PrintsTheFailureReasonAfterTheErrorText) {
 
 TEST(MciShell, RunsAsAProgram) {
     std::array<char, 512> buffer{};
-    FILE* pipe = ::popen(TOVIMO_MCI_PATH " -e \"close all\" \"status nosuch length\" play", "r");
+    FILE* pipe = ::popen("DISPLAY= " TOVIMO_MCI_PATH
+                         " -e \"close all\" \"status nosuch length\" play \"open /bin/true alias x\"",
+                         "r");
     ASSERT_NE(pipe, nullptr);
     std::string output;
     while (std::fgets(buffer.data(), buffer.size(), pipe))
@@ -134,8 +136,11 @@ TEST(MciShell, RunsAsAProgram) {
     std::vector<std::string> codes;
     while (std::getline(lines, line))
         codes.push_back(line.substr(0, line.find('\t')));
-    EXPECT_EQ(codes, (std::vector<std::string>{"0", "263", "292"}));
+    EXPECT_EQ(codes, (std::vector<std::string>{"0", "263", "292", "277"}));
     EXPECT_NE(output.find("263\t\t"), std::string::npos);
+    // A program is recognised but nothing here plays it: the reason names
+    // what is missing.
+    EXPECT_NE(output.find("\tmissing: application/x-executable"), std::string::npos) << output;
 }
 
 } // namespace

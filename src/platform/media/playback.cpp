@@ -69,16 +69,27 @@ std::optional<std::int64_t> programStreamLengthOf(const std::string& path, doubl
     return length;
 }
 
-std::uint32_t checkFile(const std::string& path) {
+// Files the engine must not be given; `reason` says why.
+std::uint32_t checkFile(const std::string& path, std::string& reason) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
+    if (::stat(path.c_str(), &info) != 0) {
+        reason = std::strerror(errno);
         return errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG ? kFileNotFound : kInternalError;
+    }
     // FIFOs and device nodes would block or stream forever in the file source.
-    if (!S_ISREG(info.st_mode) || info.st_size == 0)
+    if (!S_ISREG(info.st_mode)) {
+        reason = S_ISDIR(info.st_mode) ? "a folder, not a file" : "not a regular file";
         return kInternalError;
+    }
+    if (info.st_size == 0) {
+        reason = "the file is empty";
+        return kInternalError;
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        reason = std::strerror(errno);
         return kInternalError;
+    }
     ::close(fd);
     return kOk;
 }
@@ -173,8 +184,10 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
             return kFileNotFound;
         path = *decoded;
     }
-    if (const auto code = checkFile(path); code != kOk)
+    if (std::string reason; const auto code = checkFile(path, reason)) {
+        failure = PlaybackFailure{reason, {}, {}, {}};
         return code;
+    }
 
     std::unique_ptr<Playback> made(new Playback);
     made->pipeline_.reset(gst_element_factory_make("playbin3", nullptr));

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace tovimo::media {
 namespace {
@@ -78,14 +79,19 @@ protected:
     // `height` at the parent's top-left corner; waits a bounded time for
     // the sink's drawing thread.
     bool barsShown(int width, int height) {
+        return barsShownAt([&](int i) { return std::pair{(2 * i + 1) * width / 14, height / 3}; });
+    }
+
+    // Like barsShown, with bar i expected at the point `at(i)`.
+    template <typename Place> bool barsShownAt(Place at) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         for (;;) {
             bool all = true;
             for (int i = 0; i < 7 && all; ++i)
-                all = near(pixel((2 * i + 1) * width / 14, height / 3), kBars[i]);
+                all = near(pixel(at(i).first, at(i).second), kBars[i]);
             if (all || std::chrono::steady_clock::now() > deadline) {
                 for (int i = 0; i < 7 && !all; ++i) {
-                    const Rgb seen = pixel((2 * i + 1) * width / 14, height / 3);
+                    const Rgb seen = pixel(at(i).first, at(i).second);
                     ADD_FAILURE() << "bar " << i << ": " << seen.r << ' ' << seen.g << ' ' << seen.b;
                 }
                 return all;
@@ -144,6 +150,26 @@ TEST_F(Embedding, DrawsTheVideoInsideTheParentAndRescalesWhilePaused) {
 
     ASSERT_EQ(service.sendString("close all", nullptr, 0), 0u);
     EXPECT_EQ(childCount(), 0u);
+}
+
+TEST_F(Embedding, TurnsAPhoneVideoUprightAndLetterboxesIt) {
+    testing::ScratchFolder folder;
+    const std::string clip = folder.file("upright.mp4");
+    ASSERT_TRUE(testing::makeRotatedMp4(clip));
+    MciService service;
+    const std::string open =
+        "open " + clip + " alias Media parent " + std::to_string(parent_) + " style 1073741824";
+    ASSERT_EQ(service.sendString(open.c_str(), nullptr, 0), 0u);
+    char reply[128];
+    ASSERT_EQ(service.sendString("where Media source", reply, sizeof reply), 0u);
+    EXPECT_STREQ(reply, "0 0 240 320");
+    ASSERT_EQ(service.sendString("put Media window at 0 0 320 240", nullptr, 0), 0u);
+    // Turned clockwise, the bars run from top to bottom in the right two
+    // thirds of a 180x240 picture centred between black borders.
+    EXPECT_TRUE(barsShownAt([](int i) { return std::pair{70 + 180 * 2 / 3, (2 * i + 1) * 240 / 14}; }));
+    const Rgb border = pixel(20, 120);
+    EXPECT_TRUE(near(border, Rgb{0, 0, 0})) << border.r << ' ' << border.g << ' ' << border.b;
+    ASSERT_EQ(service.sendString("close all", nullptr, 0), 0u);
 }
 
 TEST_F(Embedding, TiesXErrorsToTheirConnectionAndRequest) {

@@ -1,5 +1,6 @@
 #include "media_fixtures.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +64,27 @@ bool makeMedia(const std::string& kind, const std::string& path) {
         return false;
     const std::string command = "timeout 120 gst-launch-1.0 -q " + pipeline + " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0 && std::filesystem::file_size(path) > 0;
+}
+
+bool makeRotatedMp4(const std::string& path) {
+    const std::string pipeline = std::string(kVideo) +
+                                 ",format=I420 ! x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! "
+                                 "filesink location=\"" +
+                                 path + "\"";
+    if (std::system(("timeout 120 gst-launch-1.0 -q " + pipeline + " >/dev/null 2>&1").c_str()) != 0)
+        return false;
+    std::string bytes = readFile(path);
+    const std::size_t box = bytes.find("tkhd");
+    // A version-0 track header: the matrix starts 48 bytes into the box,
+    // which begins 4 bytes before its name.
+    if (box == std::string::npos || box < 4 || bytes[box + 4] != 0 || box + 44 + 36 > bytes.size())
+        return false;
+    const std::uint32_t matrix[9] = {0, 0x10000, 0, 0xFFFF0000u, 0, 0, 0, 0, 0x40000000};
+    std::size_t at = box - 4 + 48;
+    for (const std::uint32_t value : matrix)
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes[at++] = static_cast<char>((value >> shift) & 0xFF);
+    return writeFile(path, bytes);
 }
 
 bool makeMidi(const std::string& path) {

@@ -25,6 +25,11 @@ private:
 // failed.
 bool makeMedia(const std::string& kind, const std::string& path);
 
+// Two seconds of the test pattern at 320x240 in an H.264 MP4 whose track
+// says to turn the picture 90 degrees clockwise to show it, as phones record
+// upright video. Returns false when it could not be made.
+bool makeRotatedMp4(const std::string& path);
+
 // A format-0 MIDI file of two one-second notes.
 bool makeMidi(const std::string& path);
 
