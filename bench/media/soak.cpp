@@ -1,7 +1,7 @@
-// Soak of the media service: many cycles of open, put, play, seek, play,
-// pause, resume and close, each on the next of the generated fixtures (mp4,
-// mkv, webm, avi, mpg, mp3, wav, mid), with the video in a child of an X
-// window of our own. Prints the process's resident memory, open files,
+// Soak of the media service: many cycles, each of open, put, play, seek,
+// play, pause, resume and close on every one of the generated fixtures (mp4,
+// mkv, webm, avi, mpg, mp3, wav, mid) in turn, with the video in a child of
+// an X window of our own. Prints the process's resident memory, open files,
 // threads and the parent's X child windows at cycle 1, 50 and every --every
 // cycles, then the growth from cycle 50 to the last.
 //
@@ -109,7 +109,8 @@ public:
     Soak(MciService& service, Window parent, int playMs)
         : service_(service), parent_(parent), playMs_(playMs) {}
 
-    void cycle(const std::string& path) {
+    // One file, from open to close.
+    void run(const std::string& path) {
         kind_ = path.substr(path.rfind('.') + 1);
         send("open " + path + " type MPEGVideo alias soak parent " + std::to_string(parent_) +
              " style 1073741824");
@@ -189,7 +190,8 @@ int main(int argc, char* argv[]) {
     std::printf("%8s %10s %10s %6s %8s %8s %8s\n", "cycle", "rss_kb", "heap_kb", "files", "threads",
                 "windows", "seconds");
     for (int cycle = 1; cycle <= options.cycles; ++cycle) {
-        soak.cycle(paths[static_cast<std::size_t>(cycle - 1) % paths.size()]);
+        for (const auto& path : paths)
+            soak.run(path);
         if (cycle == 1 || cycle == 50 || cycle % options.every == 0 || cycle == options.cycles) {
             samples.push_back(Sample{cycle, residentKilobytes(), heapInUseKilobytes(),
                                      entriesIn("/proc/self/fd"), entriesIn("/proc/self/task"),
