@@ -1,3 +1,4 @@
+#include "platform/media/allocator_tuning.h"
 #include "platform/media/mci_service.h"
 #include "platform/toolkit/app.h"
 #include "player/form1.h"
@@ -5,6 +6,8 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // Before any thread starts: each file played starts streaming threads.
+    tovimo::media::tuneAllocator();
     // Before Qt opens its X connection: the video sinks draw from their own
     // threads through Xlib.
     tovimo::media::initializeProcess();

@@ -1,10 +1,13 @@
 #include "mci_shell.h"
+#include "platform/media/allocator_tuning.h"
 #include "platform/media/mci_service.h"
 
 #include <iostream>
 #include <unistd.h>
 
 int main(int argc, char* argv[]) {
+    // Before any thread starts: each file played starts streaming threads.
+    tovimo::media::tuneAllocator();
     tovimo::media::initializeProcess();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     tovimo::media::MciService service;

@@ -1,5 +1,7 @@
 #include "platform/media/device_table.h"
 
+#include "platform/media/allocator_tuning.h"
+
 #include <algorithm>
 
 namespace tovimo::media {
@@ -34,12 +36,16 @@ bool DeviceTable::remove(std::string_view name) {
     if (it == entries_.end())
         return false;
     entries_.erase(it);
+    releaseFreedMemory();
     return true;
 }
 
 void DeviceTable::clear() {
+    if (entries_.empty())
+        return;
     while (!entries_.empty())
         entries_.pop_back();
+    releaseFreedMemory();
 }
 
 void DeviceTable::forEach(const std::function<void(Device&)>& action) const {

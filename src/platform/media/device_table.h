@@ -42,6 +42,9 @@ public:
     // Adds a device and returns its id (nextId()). The caller has checked the name is free.
     std::uint32_t add(std::string name, bool isAlias, std::unique_ptr<Device> device);
 
+    // Closing a device hands the memory its engine freed back to the system
+    // (see allocator_tuning.h).
+
     // Closes the device named `name`; false when there is none.
     bool remove(std::string_view name);
 
