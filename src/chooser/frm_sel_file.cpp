@@ -6,6 +6,7 @@
 #include "platform/toolkit/dialogs.h"
 #include "platform/toolkit/screen.h"
 
+#include <QFile>
 #include <QPalette>
 
 namespace tovimo::chooser {
@@ -102,7 +103,10 @@ void FrmSelFile::AcceptSelectedFile() {
     if (File1.FileName().isEmpty())
         return;
     SelectedFilePath = joinFolderAndFileName(File1.Path(), File1.FileName());
-    target_.setText(SelectedFilePath);
+    // The shown path may have lost bytes of a name that is not valid in the
+    // local encoding; the path box keeps the file's own bytes beside it.
+    target_.setNativeText(joinFolderAndFileName(QFile::encodeName(File1.Path()), File1.NativeFileName()),
+                          SelectedFilePath);
     setVisible(false);
 }
 

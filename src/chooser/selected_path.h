@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace tovimo::chooser {
@@ -11,5 +12,7 @@ namespace tovimo::chooser {
 // "/"; a path whose only doubled separator is its beginning ("//host/share")
 // keeps it. An empty name gives the folder followed by "/".
 QString joinFolderAndFileName(const QString& folder, const QString& fileName);
+// The same join on the file system's bytes.
+QByteArray joinFolderAndFileName(const QByteArray& folder, const QByteArray& fileName);
 
 } // namespace tovimo::chooser

@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,7 +50,7 @@ int createSibling(const std::string& target, std::string& name) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = target + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -63,7 +65,99 @@ void syncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+constexpr std::string_view kTemporaryMark = ".new-";
+
+std::string folderOf(const std::string& file) {
+    return std::filesystem::path(file).parent_path().string();
+}
+
+// Holds an exclusive flock on a folder for its lifetime; error() is the errno
+// when the folder could not be opened or locked.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder) {
+        fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) {
+            error_ = errno;
+            return;
+        }
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                error_ = closeKeepingErrno(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0)
+            ::close(fd_); // closing the last descriptor releases the flock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    int error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+// Temporaries of `target` that a writer which crashed between creating and
+// renaming them left behind. Only called under the folder's lock, when no
+// other writer can be midway.
+void removeLeftoverTemporaries(const std::string& target) {
+    const std::filesystem::path targetPath(target);
+    const std::string prefix = targetPath.filename().string() + std::string(kTemporaryMark);
+    const std::string folder = targetPath.parent_path().string();
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// The folder of `path`'s write target, created and locked; the target's name
+// in `target`.
+struct LockedTarget {
+    explicit LockedTarget(const std::string& path) : target(writeTarget(path)) {
+        std::error_code ec;
+        if (const std::string folder = folderOf(target); !folder.empty())
+            std::filesystem::create_directories(folder, ec);
+        if (ec) {
+            error = ec.value();
+            return;
+        }
+        lock.emplace(folderOf(target));
+        error = lock->error();
+        if (error == 0)
+            removeLeftoverTemporaries(target);
+    }
+    std::string target;
+    std::optional<FolderLock> lock;
+    int error = 0;
+};
+
 } // namespace
+
+std::string writeTarget(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path target = path;
+    // The kernel's own limit on links followed in one lookup.
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(target, ec))
+            break;
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec)
+            break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target.lexically_normal().string();
+}
 
 std::string dataHome(const char* xdgDataHome, const char* home) {
     if (xdgDataHome && xdgDataHome[0] == '/')
@@ -113,14 +207,8 @@ ReadResult readFileBytes(const std::string& path) {
 int replaceFileBytes(const std::string& path, std::string_view bytes) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec)
-            target = resolved;
-    }
-    const std::string targetName = target.string();
-    const std::string folder = target.parent_path().string();
+    const std::string targetName = writeTarget(path);
+    const std::string folder = folderOf(targetName);
     if (!folder.empty()) {
         fs::create_directories(folder, ec);
         if (ec)
@@ -137,8 +225,15 @@ int replaceFileBytes(const std::string& path, std::string_view bytes) {
         return saved;
     };
     struct stat old {};
-    if (::stat(targetName.c_str(), &old) == 0)
+    if (::stat(targetName.c_str(), &old) == 0) {
+        // Owner first: changing it may clear set-id bits that fchmod restores.
+        // Only root may hand a file to another user; anyone else keeps the
+        // file as their own, which a replacement in a folder they may write
+        // could do anyway.
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+            (void)::fchown(fd, old.st_uid, old.st_gid);
         ::fchmod(fd, old.st_mode & 07777);
+    }
     if (failsAt(ReplaceStep::Write) || !writeFully(fd, bytes))
         return abandon();
     if (failsAt(ReplaceStep::Sync) || ::fsync(fd) != 0)
@@ -155,6 +250,37 @@ int replaceFileBytes(const std::string& path, std::string_view bytes) {
     }
     syncFolder(folder);
     return 0;
+}
+
+int appendEntry(const std::string& path, std::string_view entry) {
+    const LockedTarget locked(path);
+    if (locked.error != 0)
+        return locked.error;
+    ReadResult file = readFileBytes(locked.target);
+    if (file.error != 0)
+        return file.error; // never write over what could not be read
+    file.bytes.append(kLineBreak).append(entry);
+    return replaceFileBytes(locked.target, file.bytes);
+}
+
+RemoveResult removeEntry(const std::string& path, std::string_view entry, int occurrence) {
+    const LockedTarget locked(path);
+    if (locked.error != 0)
+        return {locked.error, false};
+    const ReadResult file = readFileBytes(locked.target);
+    if (file.error != 0)
+        return {file.error, false};
+    std::vector<std::string> entries = entriesOf(splitLines(file.bytes));
+    const std::string_view wanted = trimSpaces(entry);
+    int seen = 0;
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        if (trimSpaces(*it) != wanted || seen++ != occurrence)
+            continue;
+        entries.erase(it);
+        const int error = replaceFileBytes(locked.target, rewrittenContent(entries));
+        return {error, error == 0};
+    }
+    return {};
 }
 
 void failReplaceAtForTesting(std::optional<ReplaceStep> step) {

@@ -28,14 +28,41 @@ struct ReadResult {
 };
 ReadResult readFileBytes(const std::string& path);
 
+// The file that a write to `path` changes: symbolic links followed, also a
+// dangling last one, so that a link named like the favourites file keeps
+// pointing at the file it names. Relative link targets are taken from the
+// link's own folder. `path` itself when there is no link.
+std::string writeTarget(const std::string& path);
+
 // Replaces the file's content in one step, so that the file always holds
-// either its old or its new content: the bytes go to a new file in the same
-// folder, which is flushed to disk and renamed over the old one (a symbolic
-// link is followed, the new file keeps the old one's permission bits).
-// Creates missing folders on the way. Returns 0, or the errno of the step
-// that failed, in which case the old file is untouched and nothing is left
-// behind.
+// either its old or its new content: the bytes go to a new file (created
+// 0600, named "<file>.new-<pid>-<n>") in the same folder, which is flushed to
+// disk and renamed over the old one. Symbolic links are followed as
+// writeTarget does; the new file takes the old one's permission bits and,
+// where the user may give it, its owner and group. Creates missing folders on
+// the way. Returns 0, or the errno of the step that failed, in which case the
+// old file is untouched and nothing is left behind.
 int replaceFileBytes(const std::string& path, std::string_view bytes);
+
+// The read-modify-writes that players running side by side may make at the
+// same time. Each holds an flock on the folder of the file's writeTarget for
+// its whole read and write (the folder, not a file beside the favourites, so
+// that the folder holds nothing else; a lock file would be replaced by the
+// rename), and removes the temporaries that a crashed writer left behind.
+// Both return 0 or an errno; on a failure the file is as it was.
+//
+// Appends CR LF and `entry` to the file as it is now.
+int appendEntry(const std::string& path, std::string_view entry);
+
+// Removes the `occurrence`-th (0-based) entry that equals `entry`, leading and
+// trailing spaces aside, from the file as it is now, and rewrites it as a
+// removal does. When the file holds fewer such entries (another player
+// removed it), nothing is written and `removed` is false.
+struct RemoveResult {
+    int error = 0;
+    bool removed = false;
+};
+RemoveResult removeEntry(const std::string& path, std::string_view entry, int occurrence);
 
 // Test seam: makes every later replacement fail at the given step with EIO,
 // before that step touches anything; nullopt restores normal work.

@@ -63,6 +63,9 @@ public:
     // Opens FileName under the alias Media with its video in Window, fits
     // the video and plays. FileName comes back in its short form.
     void PlayAVIPictureBox(QString& FileName, tk::PictureBox& Window);
+    // The same on the path's own bytes, which the handlers take from Text2 so
+    // that a name that is not valid in the local encoding still opens.
+    void PlayAVIPictureBox(QByteArray& FileName, tk::PictureBox& Window);
     // The play position in whole seconds; 0 when the reply is unreadable.
     std::int32_t MediaPosition();
 
@@ -80,6 +83,10 @@ private:
     // Private media operations.
     bool SendMediaCommand(const QString& Command, bool ShowError);
     QString GetShortName(const QString& LongPath);
+    // The short form of a path given as bytes; empty when there is none. The
+    // buffer grows to the size the service asks for, so every path the file
+    // system accepts gets through.
+    QByteArray GetShortName(const QByteArray& LongPath);
     void StopMedia();
     void PauseMedia();
     void ResumeMedia();
@@ -119,6 +126,7 @@ private:
     void connectHandlers();
     // Sends one command with a reply buffer; the service's code is returned.
     std::uint32_t sendWithReply(const QString& command, char* reply, std::uint32_t replyLength);
+    std::uint32_t sendWithReply(const QByteArray& command, char* reply, std::uint32_t replyLength);
     chooser::FrmSelFile& selectFileWindow();
 
     media::MediaCommandService& media_;

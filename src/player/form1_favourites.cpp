@@ -77,17 +77,19 @@ void Form1::Command5_Click() {
     if (title.isEmpty())
         return;
 
-    const QString path = favouritesFilePath();
-    const std::string entry = fav::joinEntry(fav::storedBytes(title), fav::storedBytes(Text2.Text()));
+    const std::string entry = fav::joinEntry(fav::storedBytes(title), Text2.NativeText().toStdString());
+    if (fav::titleOf(entry).size() != fav::storedBytes(title).size()) {
+        // The first "@@" of a line ends the title, so a title that holds "@@",
+        // or ends in "@" before the separator, would read back cut short.
+        tk::MsgBox(QStringLiteral("A favourite's title cannot hold \"@@\" or end in \"@\"."));
+        return;
+    }
     if (!fav::fitsOneLine(entry)) {
         tk::MsgBox(QStringLiteral("A favourite cannot hold a line break."));
         return;
     }
-    fav::ReadResult file = fav::readFileBytes(nativePath(path));
-    int error = file.error;
-    if (error == 0)
-        error = fav::replaceFileBytes(nativePath(path), file.bytes.append(fav::kLineBreak).append(entry));
-    if (error != 0) {
+    const QString path = favouritesFilePath();
+    if (const int error = fav::appendEntry(nativePath(path), entry); error != 0) {
         tellFailure(QStringLiteral("The favourite could not be saved."), path, error);
         return;
     }
@@ -102,26 +104,27 @@ void Form1::Command6_Click() {
     if (k < 0 || k >= Combo1.count())
         return;
 
-    std::vector<std::string> kept;
-    kept.reserve(static_cast<std::size_t>(Combo1.count()));
-    for (int i = 0; i < Combo1.count(); ++i)
-        if (i != k)
-            kept.push_back(entryBytes(Combo1, i));
+    // Another player may have changed the file since this list was read: the
+    // removal finds the chosen entry in the file as it is now, by its bytes
+    // and by how many equal entries stand before it, and the lists then show
+    // the file as written.
+    const std::string chosen = entryBytes(Combo1, k);
+    int occurrence = 0;
+    for (int i = 0; i < k; ++i)
+        occurrence += fav::trimSpaces(entryBytes(Combo1, i)) == fav::trimSpaces(chosen) ? 1 : 0;
     const QString path = favouritesFilePath();
-    if (const int error = fav::replaceFileBytes(nativePath(path), fav::rewrittenContent(kept)); error != 0) {
-        ReloadFavourites();
-        tellFailure(QStringLiteral("The favourite could not be removed."), path, error);
-        return;
-    }
-    Combo2.RemoveItem(k);
-    Combo1.RemoveItem(k);
+    const fav::RemoveResult result = fav::removeEntry(nativePath(path), chosen, occurrence);
+    ReloadFavourites();
+    if (result.error != 0)
+        tellFailure(QStringLiteral("The favourite could not be removed."), path, result.error);
 }
 
 void Form1::Combo2_Click() {
     const int k = Combo2.ListIndex();
     if (k < 0 || k >= Combo1.count())
         return;
-    Text2.setText(fav::displayText(fav::pathOf(entryBytes(Combo1, k))));
+    const std::string path(fav::pathOf(entryBytes(Combo1, k)));
+    Text2.setNativeText(QByteArray::fromStdString(path), fav::displayText(path));
 }
 
 } // namespace tovimo::player

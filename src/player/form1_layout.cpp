@@ -83,7 +83,7 @@ void Form1::Command7_Click() {
     } else {
         return;
     }
-    QString fileName = Text2.Text();
+    QByteArray fileName = Text2.NativeText();
     PlayAVIPictureBox(fileName, pic1);
     Command7.setCaption(mode == kWindowMode ? kFullScreenMode : kWindowMode);
 }

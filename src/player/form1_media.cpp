@@ -6,6 +6,7 @@
 #include "player/reply_text.h"
 
 #include <climits>
+#include <limits>
 #include <stdexcept>
 #include <string>
 
@@ -30,8 +31,11 @@ std::int32_t secondsFromReply(std::string_view text) {
 } // namespace
 
 std::uint32_t Form1::sendWithReply(const QString& command, char* reply, std::uint32_t replyLength) {
-    const QByteArray text = command.toLocal8Bit();
-    return media_.sendString(text.constData(), reply, replyLength);
+    return sendWithReply(command.toLocal8Bit(), reply, replyLength);
+}
+
+std::uint32_t Form1::sendWithReply(const QByteArray& command, char* reply, std::uint32_t replyLength) {
+    return media_.sendString(command.constData(), reply, replyLength);
 }
 
 bool Form1::SendMediaCommand(const QString& Command, bool ShowError) {
@@ -116,20 +120,39 @@ std::int32_t Form1::IMultimediaClass_GetCurrentDisplaySize(std::int32_t& Left, s
 }
 
 QString Form1::GetShortName(const QString& LongPath) {
-    std::string buffer(kPathBufferLength, '\0');
-    const QByteArray longPath = LongPath.toLocal8Bit();
-    const std::uint32_t length =
-        shortPaths_.getShortPathName(longPath.constData(), buffer.data(), kPathBufferLength);
-    if (length == 0 || length > kPathBufferLength)
-        return {};
-    return QString::fromLocal8Bit(buffer.data(), static_cast<qsizetype>(length));
+    return QString::fromLocal8Bit(GetShortName(LongPath.toLocal8Bit()));
+}
+
+QByteArray Form1::GetShortName(const QByteArray& LongPath) {
+    // The call answers the size it needs, NUL included, when the buffer is too
+    // small; a second call with that size fits, unless the short form grew in
+    // between, which counts as having none.
+    QByteArray buffer(kPathBufferLength, '\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto size = static_cast<std::uint32_t>(buffer.size());
+        const std::uint32_t length = shortPaths_.getShortPathName(LongPath.constData(), buffer.data(), size);
+        if (length == 0)
+            return {};
+        if (length < size)
+            return buffer.left(static_cast<qsizetype>(length));
+        if (length > static_cast<std::uint32_t>(std::numeric_limits<int>::max()))
+            return {};
+        buffer = QByteArray(static_cast<qsizetype>(length), '\0');
+    }
+    return {};
 }
 
 void Form1::PlayAVIPictureBox(QString& FileName, tk::PictureBox& Window) {
+    QByteArray bytes = FileName.toLocal8Bit();
+    PlayAVIPictureBox(bytes, Window);
+    FileName = QString::fromLocal8Bit(bytes);
+}
+
+void Form1::PlayAVIPictureBox(QByteArray& FileName, tk::PictureBox& Window) {
     FileName = GetShortName(FileName);
     const std::int32_t handle = Window.hWnd();
-    sendWithReply(QStringLiteral("Open ") + FileName + QStringLiteral(" type MPEGVideo Alias Media parent ") +
-                      number(handle) + QStringLiteral(" style ") + QLatin1String(kChildWindowStyle),
+    sendWithReply(QByteArrayLiteral("Open ") + FileName + QByteArrayLiteral(" type MPEGVideo Alias Media parent ") +
+                      QByteArray::number(handle) + QByteArrayLiteral(" style ") + QByteArray(kChildWindowStyle),
                   nullptr, 0);
     tk::DoEvents();
 

@@ -56,7 +56,7 @@ void Form1::Command4_Click() {
     tk::DoEvents();
     SendMediaCommand(kCloseAll, true);
     centrePicture();
-    QString fileName = Text2.Text();
+    QByteArray fileName = Text2.NativeText();
     PlayAVIPictureBox(fileName, pic1);
     tk::DoEvents();
     hs.setMax(sliderMaximumForLength(MediaLength()));

@@ -11,7 +11,9 @@
 #include <QFile>
 #include <QPointer>
 #include <QTest>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace tk = tovimo::tk;
 using tovimo::chooser::FrmSelFile;
@@ -259,6 +261,42 @@ TEST(ChooserFromThePlayer, OpenShowsItAndADoubleClickFillsThePathBox) {
     QTest::mouseClick(&player.Command1, Qt::LeftButton);
     ASSERT_NE(access.selectFileWindow(), nullptr);
     EXPECT_EQ(access.selectFileWindow()->Dir1.Path(), QDir::currentPath()) << "loaded afresh";
+}
+
+TEST(ChooserFromThePlayer, ANameThatIsNotUtf8IsListedAndOpensByItsBytes) {
+    TempFolder tmp;
+    // Latin-1 "clip é.mp4" (a blank, so the short form is a URI) and a bare
+    // invalid byte: neither is UTF-8, and neither survives a QString.
+    const QByteArray folder = QFile::encodeName(QDir::cleanPath(tmp.path()));
+    const QByteArray names[] = {QByteArray("clip \xe9.mp4"), QByteArray("x\xff.avi")};
+    for (const QByteArray& name : names)
+        ::close(::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    tovimo::testing::RecordingMediaService media;
+    tovimo::player::Form1 player(media, media);
+    tovimo::player::Form1Access access(player);
+    player.Timer1.setEnabled(false);
+    QTest::mouseClick(&player.Command1, Qt::LeftButton);
+    FrmSelFile* chooser = access.selectFileWindow();
+    ASSERT_NE(chooser, nullptr);
+    chooser->Dir1.setPath(tmp.path());
+    ASSERT_EQ(chooser->File1.count(), 2);
+
+    for (int row = 0; row < 2; ++row) {
+        const QByteArray name = chooser->File1.item(row)->text().startsWith(QLatin1Char('c')) ? names[0] : names[1];
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(chooser->File1.item(row)->text().contains(QChar(QChar::ReplacementCharacter)));
+        doubleClickRow(chooser->File1, row);
+        EXPECT_EQ(player.Text2.NativeText(), folder + '/' + name);
+
+        media.clear();
+        QTest::mouseClick(&player.Command4, Qt::LeftButton);
+        const std::string open = access.openCommand((folder + '/' + name).toStdString());
+        EXPECT_EQ(media.commandsWithoutPolling().at(2), open);
+
+        // Typing in the box gives up the kept bytes for what is typed.
+        player.Text2.setText(player.Text2.Text() + QStringLiteral("x"));
+        EXPECT_EQ(player.Text2.NativeText(), player.Text2.Text().toLocal8Bit());
+    }
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "favourites/favourites_file.h"
 #include "favourites/favourites_store.h"
 #include "support/test_paths.h"
 
@@ -5,7 +6,10 @@
 #include <QFile>
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fav = tovimo::favourites;
 using tovimo::testing::TempFolder;
@@ -100,6 +104,114 @@ TEST(FavouritesStore, ReplaceWritesThroughASymbolicLink) {
     ASSERT_EQ(fav::replaceFileBytes(native(folder.file("datadoc.tvq")), "new"), 0);
     EXPECT_TRUE(QFileInfo(folder.file("datadoc.tvq")).isSymLink());
     EXPECT_EQ(fav::readFileBytes(native(folder.file("real.tvq"))).bytes, "new");
+}
+
+TEST(FavouritesStore, ReplaceKeepsModeAndOwnerAndWritesADanglingLinksTarget) {
+    TempFolder folder;
+    const std::string path = native(folder.file("datadoc.tvq"));
+    // A new file is private whatever the umask: it is never wider, not even
+    // for a moment.
+    const mode_t savedMask = ::umask(0);
+    ASSERT_EQ(fav::replaceFileBytes(path, "a"), 0);
+    ::umask(savedMask);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    // The tests run as root, which may hand the file to another owner.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.c_str(), 4321, 4322), 0);
+        ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+        ASSERT_EQ(fav::replaceFileBytes(path, "b"), 0);
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4322u);
+        EXPECT_EQ(st.st_mode & 07777, 0664u);
+    }
+
+    ASSERT_TRUE(QDir().mkpath(folder.file("real")));
+    const std::string link = native(folder.file("link.tvq"));
+    ASSERT_EQ(::symlink("real/missing.tvq", link.c_str()), 0);
+    EXPECT_EQ(fav::writeTarget(link), native(folder.file("real/missing.tvq")));
+    ASSERT_EQ(fav::replaceFileBytes(link, "c"), 0);
+    EXPECT_TRUE(QFileInfo(folder.file("link.tvq")).isSymLink());
+    EXPECT_EQ(fav::readFileBytes(native(folder.file("real/missing.tvq"))).bytes, "c");
+}
+
+TEST(FavouritesStore, LockedWritesRemoveTemporariesThatACrashLeft) {
+    TempFolder folder;
+    writeFile(folder.file("datadoc.tvq.new-99999-0"), "half");
+    writeFile(folder.file("other.new-1"), "not ours");
+    ASSERT_EQ(fav::appendEntry(native(folder.file("datadoc.tvq")), "A@@/a"), 0);
+    EXPECT_EQ(entriesIn(folder.path()), (QStringList{"datadoc.tvq", "other.new-1"}));
+}
+
+TEST(FavouritesStore, RemovalFindsTheChosenEntryInTheFileAsItIsNow) {
+    TempFolder folder;
+    const std::string path = native(folder.file("datadoc.tvq"));
+    writeFile(folder.file("datadoc.tvq"), "\r\nA@@/1\r\nB@@/2\r\nA@@/1\r\n C@@/3 ");
+    const struct {
+        const char* entry;
+        int occurrence;
+        bool removed;
+        const char* after;
+    } steps[] = {
+        {"A@@/1", 1, true, "A@@/1\r\nB@@/2\r\nC@@/3\r\n"}, // the second of two equal entries
+        {" C@@/3 ", 0, true, "A@@/1\r\nB@@/2\r\n"},        // spaces aside, as a rewrite trims them
+        {"A@@/1", 1, false, "A@@/1\r\nB@@/2\r\n"},         // gone already: nothing is written
+        {"Z@@/9", 0, false, "A@@/1\r\nB@@/2\r\n"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.entry);
+        const fav::RemoveResult result = fav::removeEntry(path, step.entry, step.occurrence);
+        EXPECT_EQ(result.error, 0);
+        EXPECT_EQ(result.removed, step.removed);
+        EXPECT_EQ(fav::readFileBytes(path).bytes, step.after);
+    }
+}
+
+TEST(FavouritesStore, TwoProcessesAddingAndRemovingLoseNothing) {
+    TempFolder folder;
+    const std::string path = native(folder.file("datadoc.tvq"));
+    constexpr int kAdds = 200, kRemovals = 25;
+    std::string start;
+    for (int i = 0; i < 2 * kRemovals; ++i)
+        start += "\r\nOld" + std::to_string(i) + "@@/old";
+    writeFile(folder.file("datadoc.tvq"), start);
+
+    // Each process adds its own entries and removes its own half of the old
+    // ones, interleaved with the other's.
+    pid_t children[2] = {};
+    for (int who = 0; who < 2; ++who) {
+        children[who] = ::fork();
+        ASSERT_GE(children[who], 0);
+        if (children[who] == 0) {
+            int failures = 0;
+            for (int i = 0; i < kAdds; ++i) {
+                const std::string name = std::string(who ? "B" : "A") + std::to_string(i);
+                failures += fav::appendEntry(path, name + "@@/" + name) != 0;
+                if (i % 8 == 0 && i / 8 < kRemovals) {
+                    const std::string old = "Old" + std::to_string(who * kRemovals + i / 8) + "@@/old";
+                    failures += !fav::removeEntry(path, old, 0).removed;
+                }
+            }
+            ::_exit(failures == 0 ? 0 : 1);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    const std::vector<std::string> entries = fav::entriesOf(fav::splitLines(fav::readFileBytes(path).bytes));
+    std::set<std::string> expected;
+    for (const char* who : {"A", "B"})
+        for (int i = 0; i < kAdds; ++i)
+            expected.insert(who + std::to_string(i) + "@@/" + who + std::to_string(i));
+    EXPECT_EQ(entries.size(), expected.size());
+    EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()), expected);
+    EXPECT_EQ(entriesIn(folder.path()), QStringList{"datadoc.tvq"});
 }
 
 class FailedReplace : public ::testing::Test {

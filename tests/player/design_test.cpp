@@ -1,6 +1,6 @@
-#include "player/form1.h"
-#include "support/recording_media_service.h"
+#include "support/form1_fixture.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -20,10 +20,8 @@ struct ControlRow {
     const char* accessibleName; // nullptr: not visible, not checked
 };
 
-class Form1Design : public ::testing::Test {
+class Form1Design : public tovimo::testing::Form1Fixture {
 protected:
-    tovimo::testing::RecordingMediaService media;
-    player::Form1 form{media, media};
 
     struct Control {
         QWidget* widget;
@@ -63,10 +61,10 @@ const ControlRow kDesign[] = {
     {"Text2", "QLineEdit", nullptr, 240, 9150, 4215, 315, "Arial", 8.25f, true, "Media path"},
     {"Command4", "QPushButton", "Play", 4320, 8640, 800, 375, "MS Sans Serif", 8.25f, true, "Play"},
     {"Combo1", "QComboBox", nullptr, 3720, 8640, 390, 360, "Arial", 9.75f, false, nullptr},
-    {"Command5", "QPushButton", "+", 360, 8640, 375, 360, "Arial", 9.75f, true, "+"},
-    {"Command6", "QPushButton", "X", 3240, 8640, 375, 360, "Arial", 8.25f, true, "X"},
+    {"Command5", "QPushButton", "+", 360, 8640, 375, 360, "Arial", 9.75f, true, "Add to favourites"},
+    {"Command6", "QPushButton", "X", 3240, 8640, 375, 360, "Arial", 8.25f, true, "Remove favourite"},
     {"Combo2", "QComboBox", nullptr, 840, 8640, 2295, 360, "Arial", 9.75f, true, "Favourites"},
-    {"Command7", "QPushButton", "F", 9060, 8640, 460, 375, "Arial", 8.25f, true, "F"},
+    {"Command7", "QPushButton", "F", 9060, 8640, 460, 375, "Arial", 8.25f, true, "Full screen"},
 };
 
 TEST_F(Form1Design, WindowIsTheDesign) {
@@ -157,6 +155,25 @@ TEST_F(Form1Design, VisibleControlsDoNotOverlap) {
     for (std::size_t i = 0; i < rects.size(); ++i)
         for (std::size_t j = i + 1; j < rects.size(); ++j)
             EXPECT_FALSE(rects[i].intersects(rects[j])) << kDesign[i].name << " and " << kDesign[j].name;
+}
+
+TEST_F(Form1Design, ButtonsWithSymbolCaptionsAreSpokenByWhatTheyDo) {
+    auto spoken = [](QWidget& widget) {
+        QAccessibleInterface* node = QAccessible::queryAccessibleInterface(&widget);
+        return node ? node->text(QAccessible::Name) : QStringLiteral("<none>");
+    };
+    EXPECT_EQ(spoken(form.Command5), QStringLiteral("Add to favourites"));
+    EXPECT_EQ(spoken(form.Command6), QStringLiteral("Remove favourite"));
+    EXPECT_EQ(spoken(form.Command1), QStringLiteral("Open"));
+    EXPECT_EQ(form.Command5.Caption(), QStringLiteral("+"));
+    EXPECT_EQ(form.Command6.Caption(), QStringLiteral("X"));
+
+    // The screen-mode button's name follows its caption both ways.
+    for (const auto& [caption, name] : {std::pair{"F", "Full screen"}, {"S", "Window"}, {"F", "Full screen"}}) {
+        EXPECT_EQ(form.Command7.Caption(), QString::fromLatin1(caption));
+        EXPECT_EQ(spoken(form.Command7), QString::fromLatin1(name));
+        f.Command7_Click();
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <cstdlib>
 #include <deque>
 #include <gtest/gtest.h>
@@ -154,10 +155,7 @@ TEST_F(Favourites, AddsAndRemovalsWriteTheFileToTheByte) {
          {{Add, "Song", "C:\\a.mp3"}, {Add, "Clip", "C:\\b.avi"}},
          "\r\nSong@@C:\\a.mp3\r\nClip@@C:\\b.avi",
          {"Song", "Clip"}},
-        {"a title holding the separator",
-         {{Add, "a@@b", "C:\\x.avi"}, {Choose, "", "b@@C:\\x.avi", 0}},
-         "\r\na@@b@@C:\\x.avi",
-         {"a"}},
+        {"a title holding the separator is refused", {{Add, "a@@b", "C:\\x.avi"}}, "<missing>", {}},
         {"a title of spaces loses them at the next removal",
          {{Add, "   ", "p"}, {Add, "B", "q"}, {Remove, "", "", 1}, {Add, "C", "r"}},
          "@@p\r\n\r\nC@@r",
@@ -177,7 +175,7 @@ TEST_F(Favourites, AddsAndRemovalsWriteTheFileToTheByte) {
           {Add, "gone", "/b"},
           {Remove, "", "", 1}},
          "lead@@/m/a.ogg\r\n",
-         {" lead"}},
+         {"lead"}}, // the lists show the file as written
         {"order survives a removal and a later add",
          {{Add, "1", "/a"},
           {Add, "2", "/b"},
@@ -214,7 +212,7 @@ TEST_F(Favourites, AddsAndRemovalsWriteTheFileToTheByte) {
         EXPECT_EQ(itemsOf(window().Combo2), c.titles);
         EXPECT_EQ(window().Combo1.count(), window().Combo2.count());
     }
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(messages, Strings{"A favourite's title cannot hold \"@@\" or end in \"@\"."});
 }
 
 TEST_F(Favourites, EntriesInAnotherCodePageKeepTheirBytes) {
@@ -252,6 +250,74 @@ TEST_F(Favourites, NothingHappensWithoutTextTitleOrSelection) {
     expectParallelLists({"A@@/a"}, {"A"});
     EXPECT_EQ(window().Text2.Text(), QStringLiteral("/m/b.ogg"));
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Favourites, TypedTextIsNeverAChoice) {
+    // Typing picks nothing: no completion, no Click, nothing for X to remove.
+    const std::string content = "\r\nClip@@/m/clip.mp4\r\nSong@@/m/song.mp3";
+    const struct {
+        const char* typed;
+        bool enter;
+    } cases[] = {{"s", false}, {"Song", false}, {"Song", true}, {"Clip", true}};
+    window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + (c.enter ? " + Enter" : ""));
+        writeFile(favouritesFile(), content);
+        access().ReloadFavourites();
+        window().Text2.setText(QStringLiteral("/m/typed.ogg"));
+        window().Combo2.setText({});
+        window().activateWindow();
+        window().Combo2.setFocus();
+        QTest::keyClicks(&window().Combo2, QString::fromLatin1(c.typed));
+        if (c.enter)
+            QTest::keyClick(&window().Combo2, Qt::Key_Return);
+        window().Text2.setFocus();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window().Combo2.Text().toStdString(), c.typed) << "no completion";
+        EXPECT_EQ(window().Combo2.ListIndex(), -1);
+        EXPECT_EQ(window().Text2.Text().toStdString(), "/m/typed.ogg") << "no Click";
+        window().Command6.click();
+        EXPECT_EQ(fileBytes(favouritesFile()), content);
+        expectParallelLists({"Clip@@/m/clip.mp4", "Song@@/m/song.mp3"}, {"Clip", "Song"});
+    }
+    // The keys in the closed box still choose, as the toolkit's combo box does.
+    window().Combo2.setFocus();
+    QTest::keyClick(&window().Combo2, Qt::Key_Down);
+    EXPECT_EQ(window().Combo2.ListIndex(), 0);
+    EXPECT_EQ(window().Text2.Text(), QStringLiteral("/m/clip.mp4"));
+}
+
+TEST_F(Favourites, TwoPlayersSideBySideKeepEachOthersEntries) {
+    writeFile(favouritesFile(), "\r\nOne@@/1\r\nTwo@@/2");
+    access().ReloadFavourites();
+    Form1 other(media, media);
+    Form1Access otherAccess(other);
+    otherAccess.ReloadFavourites();
+
+    other.Text2.setText(QStringLiteral("/b"));
+    titles.push_back("FromB");
+    other.Command5.click();
+    remove(0); // this player still shows [One, Two]
+    EXPECT_EQ(fileBytes(favouritesFile()), "Two@@/2\r\nFromB@@/b\r\n");
+    expectParallelLists({"Two@@/2", "FromB@@/b"}, {"Two", "FromB"});
+
+    // The other player still shows One, which is gone: removing it removes nothing.
+    other.Combo2.setCurrentIndex(0);
+    emit other.Combo2.activated(0);
+    other.Command6.click();
+    EXPECT_EQ(fileBytes(favouritesFile()), "Two@@/2\r\nFromB@@/b\r\n");
+    EXPECT_EQ(itemsOf(other.Combo2), (Strings{"Two", "FromB"}));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Favourites, ATitleHoldingTheSeparatorIsRefused) {
+    for (const char* title : {"Best@@of", "Best of @", "@@"})
+        add(title, "/m/best.mp4");
+    EXPECT_EQ(messages, Strings(3, "A favourite's title cannot hold \"@@\" or end in \"@\"."));
+    EXPECT_EQ(fileBytes(favouritesFile()), "<missing>");
+    add("@ Best @ of", "/m/best.mp4");
+    EXPECT_EQ(fileBytes(favouritesFile()), "\r\n@ Best @ of@@/m/best.mp4");
 }
 
 TEST_F(Favourites, AFailedAddTellsTheUserAndChangesNothing) {

@@ -1,7 +1,6 @@
 #include "platform/toolkit/events.h"
 #include "platform/toolkit/screen.h"
-#include "player/form1_access.h"
-#include "support/recording_media_service.h"
+#include "support/form1_fixture.h"
 
 #include <QTest>
 #include <functional>
@@ -19,7 +18,7 @@ namespace {
 const char* const kPath = "/media/clips/long name.avi";
 const char* const kShort = "/media/clips/LONGNA~1.AVI";
 
-class Layout : public ::testing::Test {
+class Layout : public tovimo::testing::Form1Fixture {
 protected:
     Layout() {
         media.shortPath(kPath, kShort);
@@ -34,13 +33,7 @@ protected:
         ASSERT_EQ(tk::Screen::Height(), 11520.0f);
     }
 
-    // What was sent, without the timer's position polling.
-    Commands sent() const { return media.commandsWithoutPolling(); }
     std::string openCommand() { return f.openCommand(kShort); }
-
-    tovimo::testing::RecordingMediaService media;
-    player::Form1 form{media, media};
-    player::Form1Access f{form};
 };
 
 // One named value of the window, read after a scenario.

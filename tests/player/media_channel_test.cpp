@@ -1,6 +1,5 @@
 #include "platform/toolkit/dialogs.h"
-#include "player/form1_access.h"
-#include "support/recording_media_service.h"
+#include "support/form1_fixture.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -14,7 +13,7 @@ using Answer = tovimo::testing::RecordingMediaService::Answer;
 
 namespace {
 
-class MediaChannel : public ::testing::Test {
+class MediaChannel : public tovimo::testing::Form1Fixture {
 protected:
     MediaChannel() {
         tk::setMsgBoxHookForTesting([this](const QString& text, const QString& title, const QString& detail) {
@@ -27,9 +26,6 @@ protected:
         QString text, title, detail;
     };
     std::vector<Box> boxes;
-    tovimo::testing::RecordingMediaService media;
-    player::Form1 form{media, media};
-    player::Form1Access f{form};
 };
 
 TEST_F(MediaChannel, TransportCommandTexts) {

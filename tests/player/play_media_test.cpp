@@ -1,5 +1,4 @@
-#include "player/form1_access.h"
-#include "support/recording_media_service.h"
+#include "support/form1_fixture.h"
 
 #include <QMetaObject>
 #include <gtest/gtest.h>
@@ -12,7 +11,7 @@ using Answer = tovimo::testing::RecordingMediaService::Answer;
 
 namespace {
 
-class PlayMedia : public ::testing::Test {
+class PlayMedia : public tovimo::testing::Form1Fixture {
 protected:
     PlayMedia() {
         form.Timer1.setEnabled(false);
@@ -20,10 +19,6 @@ protected:
         form.pic1.setHeight(3600);
     }
     std::string openCommand(const std::string& path) { return f.openCommand(path); }
-
-    tovimo::testing::RecordingMediaService media;
-    player::Form1 form{media, media};
-    player::Form1Access f{form};
 };
 
 TEST_F(PlayMedia, OpensShortFormFitsVideoAndPlays) {
@@ -121,8 +116,19 @@ TEST_F(PlayMedia, GetShortNameReturnsTheShortFormOrNothing) {
     media.shortPath("/deep.mp3", tooLong);
     EXPECT_EQ(f.GetShortName(QStringLiteral("/a b/c.mp3")), QStringLiteral("/AB~1/C.MP3"));
     EXPECT_EQ(f.GetShortName(QStringLiteral("/missing.mp3")), QString());
-    EXPECT_EQ(f.GetShortName(QStringLiteral("/deep.mp3")), QString()) << "a short form that does not fit";
+    EXPECT_EQ(f.GetShortName(QStringLiteral("/deep.mp3")), QString::fromStdString(tooLong))
+        << "the buffer grows to the size the service asks for";
     EXPECT_TRUE(media.commands().empty());
+}
+
+TEST_F(PlayMedia, APathLongerThanPathMaxStillOpens) {
+    // Deep folders may pass PATH_MAX, and a short form may be longer than its path.
+    const std::string deep = "/m/" + std::string(5000, 'd') + "/v.avi";
+    media.shortPath(deep, deep + "-short");
+    QString fileName = QString::fromStdString(deep);
+    form.PlayAVIPictureBox(fileName, form.pic1);
+    EXPECT_EQ(fileName.toStdString(), deep + "-short");
+    EXPECT_EQ(media.commands().at(0), openCommand(deep + "-short"));
 }
 
 } // namespace

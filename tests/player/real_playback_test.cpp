@@ -4,15 +4,18 @@
 #include "platform/toolkit/dialogs.h"
 #include "platform/toolkit/events.h"
 #include "player/form1_access.h"
+#include "support/test_media.h"
 #include "support/test_paths.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -49,44 +52,6 @@ public:
 private:
     media::MciService& real_;
 };
-
-bool runPipeline(const QStringList& elements) {
-    QProcess process;
-    process.start(QStringLiteral("gst-launch-1.0"), QStringList{QStringLiteral("-q")} + elements);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// 10.5 s of solid blue, H.264 in MP4.
-bool makeVideo(const QString& path) {
-    return runPipeline(QStringLiteral("videotestsrc num-buffers=105 pattern=blue ! "
-                                      "video/x-raw,format=I420,width=320,height=240,framerate=10/1 ! "
-                                      "x264enc ! mp4mux ! filesink")
-                           .split(QLatin1Char(' ')) +
-                       QStringList{QStringLiteral("location=") + path});
-}
-
-// 10.5 s of a sine tone, MP3 with a Xing header so its length is exact.
-bool makeMp3(const QString& path) {
-    return runPipeline(QStringLiteral("audiotestsrc num-buffers=105 samplesperbuffer=4410 ! "
-                                      "audio/x-raw,rate=44100,channels=1 ! lamemp3enc ! xingmux ! filesink")
-                           .split(QLatin1Char(' ')) +
-                       QStringList{QStringLiteral("location=") + path});
-}
-
-// One note held for 10.5 s: format 0, 480 ticks a quarter at 120 bpm.
-bool makeMidi(const QString& path) {
-    const unsigned char track[] = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, // tempo 500000 us
-                                   0x00, 0xC0, 0x00,                         // piano
-                                   0x00, 0x90, 0x3C, 0x64,                   // note on
-                                   0xCE, 0x60, 0x80, 0x3C, 0x40,             // 10080 ticks later: off
-                                   0x00, 0xFF, 0x2F, 0x00};
-    QByteArray bytes("MThd\0\0\0\x06\0\0\0\x01\x01\xE0MTrk\0\0\0", 21);
-    bytes.append(static_cast<char>(sizeof track));
-    bytes.append(reinterpret_cast<const char*>(track), sizeof track);
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 class RealPlayback : public ::testing::Test {
 protected:
@@ -134,6 +99,30 @@ protected:
         return count;
     }
 
+    // True when the middle of each quarter of pic1, as the screen shows it,
+    // has that quarter's colour of kQuarterColours.
+    bool quartersShowTheirColours() {
+        form.raise();
+        tk::DoEvents();
+        const QPoint origin = form.pic1.mapToGlobal(QPoint(0, 0));
+        const QSize size = form.pic1.size();
+        const QImage shot = QGuiApplication::primaryScreen()
+                                ->grabWindow(0, origin.x(), origin.y(), size.width(), size.height())
+                                .toImage();
+        if (shot.isNull())
+            return false;
+        for (int quarter = 0; quarter < 4; ++quarter) {
+            const QRgb seen = shot.pixel(shot.width() * (1 + quarter % 2 * 2) / 4,
+                                         shot.height() * (1 + quarter / 2 * 2) / 4);
+            const QRgb wanted = tovimo::testing::kQuarterColours[quarter];
+            const auto near = [](int a, int b) { return std::abs(a - b) < 60; };
+            if (!near(qRed(seen), qRed(wanted)) || !near(qGreen(seen), qGreen(wanted)) ||
+                !near(qBlue(seen), qBlue(wanted)))
+                return false;
+        }
+        return true;
+    }
+
     // Plays Text2's file with the Play button and checks that it starts,
     // tracks, pauses, resumes and closes.
     void playPauseResumeStop() {
@@ -171,7 +160,7 @@ protected:
 
 TEST_F(RealPlayback, VideoPlaysInsideThePictureArea) {
     const QString path = folder.file(QStringLiteral("clip été.mp4"));
-    ASSERT_TRUE(makeVideo(path));
+    ASSERT_TRUE(tovimo::testing::makeBlueVideo(path));
     EXPECT_EQ(blueOnScreen().inside, 0);
     form.Text2.setText(path);
 
@@ -212,12 +201,63 @@ TEST_F(RealPlayback, VideoPlaysInsideThePictureArea) {
     stopAndExpectClosed();
 }
 
+// Also run on a high-DPI screen by the test below.
+TEST_F(RealPlayback, VideoFillsThePictureAreaInWindowAndFullScreen) {
+    const QString path = folder.file(QStringLiteral("quarters.mp4"));
+    ASSERT_TRUE(tovimo::testing::makeQuartersVideo(path));
+    form.Text2.setText(path);
+    click(form.Command4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quartersShowTheirColours(); }, 20000)) << "window mode";
+    click(form.Command7);
+    ASSERT_EQ(form.Command7.Caption(), QStringLiteral("S"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quartersShowTheirColours(); }, 20000)) << "full screen";
+    click(form.Command7);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quartersShowTheirColours(); }, 20000)) << "window mode again";
+    stopAndExpectClosed();
+}
+
+// The test above on a screen of its own, 2560 x 1600, scaled as a 4K laptop
+// or a high-DPI session scales Qt: this program runs it in a child process.
+TEST(RealPlaybackScaled, VideoFillsThePictureAreaOnScaledScreens) {
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        GTEST_SKIP() << "this is the scaled run itself";
+    for (const char* scale : {"2", "1.5"}) {
+        SCOPED_TRACE(scale);
+        QProcess server;
+        server.setProcessChannelMode(QProcess::SeparateChannels);
+        // -displayfd 1: the server picks a free display and writes its number.
+        server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                              QStringLiteral("-screen"), QStringLiteral("0"),
+                                              QStringLiteral("2560x1600x24"), QStringLiteral("-dpi"),
+                                              QStringLiteral("96"), QStringLiteral("-nolisten"),
+                                              QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        ASSERT_TRUE(server.waitForStarted(10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.canReadLine(); }, 10000));
+        const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine()).trimmed();
+
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(scale));
+        run.setProcessEnvironment(env);
+        run.setProcessChannelMode(QProcess::ForwardedChannels);
+        run.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--gtest_filter=RealPlayback.VideoFillsThePictureAreaInWindowAndFullScreen")});
+        EXPECT_TRUE(run.waitForFinished(120000));
+        EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.exitCode(), 0);
+        server.terminate();
+        server.waitForFinished(10000);
+    }
+}
+
 TEST_F(RealPlayback, AudioPlaysWithoutSizing) {
     struct Case {
         const char* name;
         bool (*make)(const QString&);
     };
-    const Case cases[] = {{"tune é.mp3", makeMp3}, {"song é.mid", makeMidi}};
+    const Case cases[] = {{"tune é.mp3", tovimo::testing::makeMp3}, {"song é.mid", tovimo::testing::makeMidi}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = folder.file(QString::fromUtf8(c.name));

@@ -1,6 +1,5 @@
 #include "platform/toolkit/dialogs.h"
-#include "player/form1_access.h"
-#include "support/recording_media_service.h"
+#include "support/form1_fixture.h"
 
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -20,7 +19,7 @@ namespace {
 const char* const kPath = "/media/clips/long name.avi";
 const char* const kShort = "/media/clips/LONGNA~1.AVI";
 
-class Transport : public ::testing::Test {
+class Transport : public tovimo::testing::Form1Fixture {
 protected:
     Transport() {
         tk::setMsgBoxHookForTesting(
@@ -29,15 +28,9 @@ protected:
     }
     ~Transport() override { tk::setMsgBoxHookForTesting({}); }
 
-    // What the handlers sent, without the timer's position polling, which
-    // may run nested inside any handler that lets events through.
-    Commands sent() const { return media.commandsWithoutPolling(); }
     std::string openCommand() { return f.openCommand(kShort); }
 
     std::vector<QString> boxes;
-    tovimo::testing::RecordingMediaService media;
-    player::Form1 form{media, media};
-    player::Form1Access f{form};
 };
 
 TEST_F(Transport, ButtonsWithoutAPathDoNothing) {

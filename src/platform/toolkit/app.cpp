@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tovimo::tk {
@@ -24,12 +26,29 @@ std::function<void()>& endHandler() {
     return handler;
 }
 
-QString lockFilePath() {
-    // Read directly: QStandardPaths warns on stderr when the variable is unset.
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QFileInfo(dir).isDir())
-        dir = QDir::tempPath();
-    return dir + QStringLiteral("/tovimo-%1.lock").arg(::getuid());
+// The folder's descriptor when it is a folder of this user that nobody else
+// may enter or write; -1 otherwise.
+int openPrivateFolder(const QByteArray& folder) {
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The runtime folder when it is private, as the system makes it, else the
+// user's own folder in the temporary folder.
+int openLockFolder(const QString& runtimeFolder, const QString& tempFolder) {
+    if (runtimeFolder.startsWith(QLatin1Char('/')))
+        if (const int fd = openPrivateFolder(QFile::encodeName(runtimeFolder)); fd >= 0)
+            return fd;
+    const QByteArray own = QFile::encodeName(tempFolder + QStringLiteral("/tovimo-%1").arg(::geteuid()));
+    ::mkdir(own.constData(), 0700); // an existing one is checked like a new one
+    return openPrivateFolder(own);
 }
 } // namespace
 
@@ -43,16 +62,30 @@ bool App::PrevInstance() {
     return prevInstance();
 }
 
-void App::registerInstance() {
-    const QByteArray path = QFile::encodeName(lockFilePath());
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+App::InstanceLock App::takeInstanceLock(const QString& runtimeFolder, const QString& tempFolder) {
+    const int folder = openLockFolder(runtimeFolder, tempFolder);
+    if (folder < 0)
+        return {};
+    const int fd = ::openat(folder, "tovimo.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    ::close(folder);
     if (fd < 0)
-        return; // no runtime folder: behave as the only instance
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        prevInstance() = true;
-        ::close(fd);
-    }
+        return {};
+    int result = 0;
+    do
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    if (result == 0)
+        return {LockState::Taken, fd};
+    const bool held = errno == EWOULDBLOCK;
+    ::close(fd);
+    return {held ? LockState::HeldElsewhere : LockState::Unavailable, -1};
+}
+
+void App::registerInstance() {
+    // Read directly: QStandardPaths warns on stderr when the variable is unset.
     // On success the descriptor stays open for the life of the process.
+    const InstanceLock lock = takeInstanceLock(qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath());
+    prevInstance() = lock.state == LockState::HeldElsewhere;
 }
 
 void App::End() {

@@ -17,9 +17,28 @@ struct App {
     // called registerInstance(). Decided once, at start.
     static bool PrevInstance();
 
-    // Takes the instance lock in the user's runtime folder. The lock is an
-    // flock() on an open file, so it goes away with the process however it ends.
+    // Takes the instance lock (see takeInstanceLock) in $XDG_RUNTIME_DIR, else
+    // in the system's temporary folder; only a lock that another process holds
+    // makes PrevInstance() true. The lock is an flock() on an open file, so it
+    // goes away with the process however it ends.
     static void registerInstance();
+
+    enum class LockState {
+        Taken,         // this process holds the lock; `fd` keeps it
+        HeldElsewhere, // another process holds it
+        Unavailable,   // no private folder or lock file: run as the only instance
+    };
+    struct InstanceLock {
+        LockState state = LockState::Unavailable;
+        int fd = -1;
+    };
+    // An flock on "tovimo.lock" in a private folder: `runtimeFolder` when that
+    // is one, else "tovimo-<uid>" in `tempFolder`, created 0700. A private
+    // folder is a real folder (no link) owned by this user and closed to
+    // everyone else, so that no other user can hold the lock for
+    // this one. The lock file is opened without following a link. Only
+    // EWOULDBLOCK counts as another instance.
+    static InstanceLock takeInstanceLock(const QString& runtimeFolder, const QString& tempFolder);
 
     // Ends the program at once: no further events, no destructors.
     [[noreturn]] static void End();

@@ -3,6 +3,7 @@
 #include "platform/toolkit/screen.h"
 
 #include <QAbstractItemView>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStandardItemModel>
@@ -51,19 +52,53 @@ CommandButton::CommandButton(QWidget* parent) : QPushButton(parent), TwipsGeomet
 
 void CommandButton::setCaption(const QString& caption) {
     setText(caption);
-    if (accessibleName().isEmpty() || accessibleName() == property("captionName").toString()) {
-        setAccessibleName(caption);
-        setProperty("captionName", caption);
-    }
+    nameAfterCaption();
+}
+
+void CommandButton::speakCaptionAs(const QString& caption, const QString& name) {
+    spokenNames_.insert(caption, name);
+    nameAfterCaption();
+}
+
+void CommandButton::nameAfterCaption() {
+    if (!accessibleName().isEmpty() && accessibleName() != property("captionName").toString())
+        return;
+    const QString name = spokenNames_.value(text(), text());
+    setAccessibleName(name);
+    setProperty("captionName", name);
 }
 
 TextBox::TextBox(QWidget* parent) : QLineEdit(parent), TwipsGeometry(this) {}
+
+void TextBox::setNativeText(const QByteArray& bytes, const QString& shown) {
+    setText(shown);
+    nativeBytes_ = bytes;
+    nativeShown_ = text(); // as the box holds it
+}
+
+void TextBox::setNativeText(const QByteArray& bytes) {
+    setNativeText(bytes, QFile::decodeName(bytes));
+}
+
+QByteArray TextBox::NativeText() const {
+    return !nativeShown_.isNull() && text() == nativeShown_ ? nativeBytes_ : text().toLocal8Bit();
+}
 
 ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), TwipsGeometry(this) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setDuplicatesEnabled(true);
-    connect(this, qOverload<int>(&QComboBox::activated), this, [this](int) { emit Click(); });
+    // Inline completion would put an item's text into the box that the user
+    // never picked, and the box itself picks the item that typed text matches
+    // when editing finishes: neither is a choice.
+    setCompleter(nullptr);
+    disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { typed_ = true; });
+    connect(this, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { typed_ = false; });
+    connect(this, qOverload<int>(&QComboBox::activated), this, [this](int) {
+        typed_ = false;
+        emit Click();
+    });
 }
 
 void ComboBox::setText(const QString& text) {
@@ -72,7 +107,7 @@ void ComboBox::setText(const QString& text) {
 
 std::int16_t ComboBox::ListIndex() const {
     const int index = currentIndex();
-    if (index < 0 || itemText(index) != currentText())
+    if (typed_ || index < 0 || itemText(index) != currentText())
         return -1;
     return static_cast<std::int16_t>(index);
 }
@@ -116,6 +151,7 @@ void ComboBox::RemoveItem(int index) {
 }
 
 void ComboBox::Clear() {
+    typed_ = false;
     const QSignalBlocker block(this);
     clear();
 }
@@ -193,10 +229,10 @@ void Image::setPicture(const QPixmap& picture) {
 }
 
 float Image::Width() const {
-    return static_cast<float>(pixmap().width()) * Screen::TwipsPerPixelX();
+    return static_cast<float>(pixmap().width()) * logicalTwipsPerPixelX();
 }
 float Image::Height() const {
-    return static_cast<float>(pixmap().height()) * Screen::TwipsPerPixelY();
+    return static_cast<float>(pixmap().height()) * logicalTwipsPerPixelY();
 }
 
 void Image::setLeft(float twips) {

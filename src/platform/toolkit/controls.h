@@ -3,6 +3,7 @@
 #include "platform/toolkit/design_font.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,27 +48,54 @@ private:
     int tabIndex_ = -1;
 };
 
+// A button whose accessible name follows its caption: the caption itself, or
+// the name given for that caption with speakCaptionAs, so that a caption
+// such as "+" is read out by what the button does. A name set directly with
+// setAccessibleName stays.
 class CommandButton : public QPushButton, public TwipsGeometry {
     Q_OBJECT
 public:
     explicit CommandButton(QWidget* parent);
     QString Caption() const { return text(); }
     void setCaption(const QString& caption);
+    // The accessible name while the caption is `caption`.
+    void speakCaptionAs(const QString& caption, const QString& name);
 signals:
     void Click();
+
+private:
+    void nameAfterCaption();
+    QHash<QString, QString> spokenNames_;
 };
 
+// A text box that can also carry a file path as the file system's own bytes,
+// which a name that is not valid in the local encoding cannot keep through a
+// QString.
 class TextBox : public QLineEdit, public TwipsGeometry {
     Q_OBJECT
 public:
     explicit TextBox(QWidget* parent);
     QString Text() const { return text(); }
+    // Shows `shown` and keeps `bytes` as its native form until the text changes.
+    void setNativeText(const QByteArray& bytes, const QString& shown);
+    // Shows the bytes decoded as a file name (invalid sequences as replacement marks).
+    void setNativeText(const QByteArray& bytes);
+    // The bytes given to setNativeText while the box still shows their text;
+    // otherwise the text in the local encoding.
+    QByteArray NativeText() const;
+
+private:
+    QByteArray nativeBytes_;
+    QString nativeShown_;
 };
 
-// An editable combo box that never sorts and never inserts typed text.
-// AddItem and RemoveItem leave the edit text as it was, except that removing
-// the item the text shows clears it. ListIndex is the
-// chosen item while the edit text still shows it, else -1.
+// An editable combo box that never sorts, never inserts typed text and never
+// completes it. AddItem and RemoveItem leave the edit text as it was, except
+// that removing the item the text shows clears it. ListIndex is the item
+// chosen from the list while the edit text still shows it; -1 once the user
+// has typed, even text that equals an item. Click is raised only when the
+// user picks an item: in the drop-down list, or with the keys in the closed
+// box; typed text that happens to match an item raises nothing.
 class ComboBox : public QComboBox, public TwipsGeometry {
     Q_OBJECT
 public:
@@ -87,6 +115,9 @@ public:
 signals:
     // The user chose an item from the list.
     void Click();
+
+private:
+    bool typed_ = false; // the edit text was typed after the last choice
 };
 
 // Horizontal scroll bar with 16-bit values. Scroll is raised only while the

@@ -1,6 +1,7 @@
 #include "platform/toolkit/list_boxes.h"
 
 #include <QApplication>
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,27 +15,72 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <sys/stat.h>
+#include <vector>
 
 namespace tovimo::tk {
 namespace {
-constexpr int kPathRole = Qt::UserRole;
-constexpr int kDepthRole = Qt::UserRole + 1;
 constexpr int kIndentPixels = 10;
 
 QString absoluteClean(const QString& path) {
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
-// QDir cannot tell an unreadable folder from an empty one, so the folder is
-// opened once by hand first.
-QStringList namesIn(const QString& folder, QDir::Filters kind) {
+// One directory entry: its name's own bytes, and the name as shown, where
+// bytes that are not valid in the local encoding show as replacement marks.
+struct FolderEntry {
+    QByteArray name;
+    QString shown;
+};
+
+bool isFolderEntryKind(int dirFd, const dirent& entry, bool folders) {
+    unsigned char type = entry.d_type;
+    if (type == DT_LNK || type == DT_UNKNOWN) {
+        // Links count as what they point to; a dangling one as nothing.
+        struct stat st {};
+        if (::fstatat(dirFd, entry.d_name, &st, 0) != 0)
+            return false;
+        type = S_ISDIR(st.st_mode) ? DT_DIR : (S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN);
+    }
+    return folders ? type == DT_DIR : type != DT_DIR && type != DT_UNKNOWN;
+}
+
+// The folders or the files of `folder`, hidden ones left out, sorted by the
+// shown name as people read it (case aside). Read with readdir, because a
+// name that is not valid in the local encoding cannot come back from a
+// QString. Throws FolderError when the folder cannot be opened.
+std::vector<FolderEntry> entriesIn(const QString& folder, bool folders) {
     DIR* handle = ::opendir(QFile::encodeName(folder).constData());
     if (!handle)
         throw FolderError(
             QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
+    std::vector<FolderEntry> entries;
+    while (const dirent* entry = ::readdir(handle)) {
+        if (entry->d_name[0] == '.' || !isFolderEntryKind(::dirfd(handle), *entry, folders))
+            continue;
+        QByteArray name(entry->d_name);
+        QString shown = QFile::decodeName(name);
+        entries.push_back({std::move(name), std::move(shown)});
+    }
     ::closedir(handle);
-    return QDir(folder).entryList(kind | QDir::NoDotAndDotDot,
-                                  QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(entries.size());
+    for (const FolderEntry& entry : entries)
+        keys.push_back(collator.sortKey(entry.shown));
+    std::vector<std::size_t> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int byKey = keys[a].compare(keys[b]);
+        return byKey != 0 ? byKey < 0 : entries[a].name < entries[b].name;
+    });
+    std::vector<FolderEntry> sorted;
+    sorted.reserve(entries.size());
+    for (std::size_t i : order)
+        sorted.push_back(std::move(entries[i]));
+    return sorted;
 }
 
 // Mount tables write blanks, tabs, newlines and backslashes in paths as
@@ -75,21 +121,41 @@ bool isUserVolume(const QString& device, const QString& mountPoint, std::string_
            std::find(kNetworkTypes.begin(), kNetworkTypes.end(), type) != kNetworkTypes.end();
 }
 
-// Indents each entry of the folder list by its depth.
-class DepthDelegate : public QStyledItemDelegate {
+} // namespace
+
+// Indents each entry of the folder list by its depth and gives it its icon,
+// both read from the list's own layout rather than stored per item, so that
+// filling the list is one insertion of texts.
+class DirListBox::EntryDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit EntryDelegate(const DirListBox& box)
+        : QStyledItemDelegate(const_cast<DirListBox*>(&box)), box_(box),
+          openIcon_(box.style()->standardIcon(QStyle::SP_DirOpenIcon)),
+          closedIcon_(box.style()->standardIcon(QStyle::SP_DirClosedIcon)) {}
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyleOptionViewItem shifted = option;
-        shifted.rect.setLeft(option.rect.left() + index.data(kDepthRole).toInt() * kIndentPixels);
+        shifted.rect.setLeft(option.rect.left() + box_.depthOf(index.row()) * kIndentPixels);
         QStyledItemDelegate::paint(painter, shifted, index);
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return QStyledItemDelegate::sizeHint(option, index) +
-               QSize(index.data(kDepthRole).toInt() * kIndentPixels, 0);
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(box_.depthOf(index.row()) * kIndentPixels, 0);
     }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->icon = index.row() <= box_.ancestorRows_ ? openIcon_ : closedIcon_;
+        option->decorationSize = box_.iconSize().isValid() ? box_.iconSize() : option->decorationSize;
+    }
+
+private:
+    const DirListBox& box_;
+    QIcon openIcon_, closedIcon_;
 };
+
+namespace {
 } // namespace
 
 QStringList volumesFromMountTable(std::string_view table) {
@@ -278,34 +344,42 @@ template <typename FolderListBox> void openStartFolder(FolderListBox& box) {
 } // namespace
 
 DirListBox::DirListBox(QWidget* parent) : FolderView(parent) {
-    setItemDelegate(new DepthDelegate(this));
+    setItemDelegate(new EntryDelegate(*this));
+    // Every entry is one line high: the view need not measure each one.
+    setUniformItemSizes(true);
     openStartFolder(*this);
+}
+
+int DirListBox::depthOf(int row) const {
+    return row <= ancestorRows_ ? row : ancestorRows_ + 1;
 }
 
 void DirListBox::setPath(const QString& path) {
     const QString folder = absoluteClean(path);
-    const QStringList subfolders = namesIn(folder, QDir::Dirs);
+    const std::vector<FolderEntry> subfolders = entriesIn(folder, true);
 
-    clear();
-    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    auto addEntry = [this](const QString& text, const QString& fullPath, int depth, const QIcon& icon) {
-        auto* item = new QListWidgetItem(icon, text, this);
-        item->setData(kPathRole, fullPath);
-        item->setData(kDepthRole, depth);
-    };
-    addEntry(QStringLiteral("/"), QStringLiteral("/"), 0, openIcon);
     const QStringList parts = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList texts{QStringLiteral("/")};
+    std::vector<QByteArray> paths{QByteArrayLiteral("/")};
     QString ancestor;
     for (const QString& part : parts) {
         ancestor += QLatin1Char('/') + part;
-        addEntry(part, ancestor, static_cast<int>(ancestor.count(QLatin1Char('/'))), openIcon);
+        texts.push_back(part);
+        paths.push_back(QFile::encodeName(ancestor));
     }
-    const int depth = static_cast<int>(parts.size()) + 1;
-    const QString prefix = folder == QLatin1String("/") ? QString() : folder;
-    for (const QString& name : subfolders)
-        addEntry(name, prefix + QLatin1Char('/') + name, depth, closedIcon);
-    setCurrentRow(static_cast<int>(parts.size()));
+    const QByteArray prefix = folder == QLatin1String("/") ? QByteArray() : QFile::encodeName(folder);
+    texts.reserve(texts.size() + static_cast<qsizetype>(subfolders.size()));
+    paths.reserve(paths.size() + subfolders.size());
+    for (const FolderEntry& entry : subfolders) {
+        texts.push_back(entry.shown);
+        paths.push_back(prefix + '/' + entry.name);
+    }
+
+    clear();
+    ancestorRows_ = static_cast<int>(parts.size());
+    paths_ = std::move(paths);
+    addItems(texts); // one insertion: thousands of subfolders list at once
+    setCurrentRow(ancestorRows_);
 
     if (folder == path_)
         return;
@@ -314,9 +388,13 @@ void DirListBox::setPath(const QString& path) {
 }
 
 QString DirListBox::List(int index) const {
-    if (index < 0 || index >= count())
+    return QFile::decodeName(NativeList(index));
+}
+
+QByteArray DirListBox::NativeList(int index) const {
+    if (index < 0 || index >= count() || static_cast<std::size_t>(index) >= paths_.size())
         throw std::out_of_range("folder list index out of range");
-    return item(index)->data(kPathRole).toString();
+    return paths_[static_cast<std::size_t>(index)];
 }
 
 void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -325,7 +403,7 @@ void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     if (QListWidgetItem* entry = itemAt(event->position().toPoint())) {
         try {
-            setPath(entry->data(kPathRole).toString());
+            setPath(List(row(entry)));
         } catch (const FolderError&) {
             QApplication::beep();
         }
@@ -338,15 +416,32 @@ FileListBox::FileListBox(QWidget* parent) : FolderView(parent) {
 
 void FileListBox::setPath(const QString& path) {
     const QString folder = absoluteClean(path);
-    const QStringList files = namesIn(folder, QDir::Files);
+    const std::vector<FolderEntry> files = entriesIn(folder, false);
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(files.size()));
+    names_.clear();
+    names_.reserve(files.size());
+    for (const FolderEntry& file : files) {
+        texts.push_back(file.shown);
+        names_.push_back(file.name);
+    }
     clear();
-    addItems(files);
+    addItems(texts);
     path_ = folder;
 }
 
 QString FileListBox::FileName() const {
     const QList<QListWidgetItem*> selected = selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
+QByteArray FileListBox::NativeFileName() const {
+    const QList<QListWidgetItem*> selected = selectedItems();
+    if (selected.isEmpty())
+        return {};
+    const int index = row(selected.first());
+    return index >= 0 && static_cast<std::size_t>(index) < names_.size() ? names_[static_cast<std::size_t>(index)]
+                                                                          : QByteArray();
 }
 
 FolderView::FolderView(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 namespace tovimo::tk {
 
@@ -110,6 +111,9 @@ public:
     void setPath(const QString& path);
     // Throws std::out_of_range outside 0..ListCount()-1.
     QString List(int index) const;
+    // List(index) as the file system's own bytes, which a name that is not
+    // valid in the local encoding keeps.
+    QByteArray NativeList(int index) const;
     std::int16_t ListIndex() const { return static_cast<std::int16_t>(currentRow()); }
     std::int16_t ListCount() const { return static_cast<std::int16_t>(count()); }
 
@@ -118,6 +122,15 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    class EntryDelegate;
+    // 0 for the root, then one more for each level, the subfolders one below
+    // the opened folder.
+    int depthOf(int row) const;
+
+    int ancestorRows_ = 0;           // rows 0..ancestorRows_ are the opened folder and its ancestors
+    std::vector<QByteArray> paths_;  // each row's full path, as bytes
 };
 
 // The files of one folder (no folders, no hidden files, no name filter),
@@ -132,6 +145,10 @@ public:
     // nothing, when it cannot be listed.
     void setPath(const QString& path);
     QString FileName() const;
+    // FileName as the directory entry's own bytes: a name that is not valid
+    // in the local encoding shows with replacement marks but keeps its bytes
+    // here. Empty while no file is selected.
+    QByteArray NativeFileName() const;
 
 signals:
     // A double-click on a file (which selects it first).
@@ -139,6 +156,9 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    std::vector<QByteArray> names_; // each row's name, as bytes
 };
 
 } // namespace tovimo::tk
