@@ -126,6 +126,7 @@ QString Form1::GetShortName(const QString& LongPath) {
 }
 
 void Form1::PlayAVIPictureBox(QString& FileName, tk::PictureBox& Window) {
+    emit mediaOpening(FileName);
     FileName = GetShortName(FileName);
     const std::int32_t handle = Window.hWnd();
     sendWithReply(QStringLiteral("Open ") + FileName + QStringLiteral(" type MPEGVideo Alias Media parent ") +
