@@ -18,6 +18,7 @@ test_packages=(
   xvfb xauth x11-apps x11-utils imagemagick
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-ugly
   xdotool
+  dbus libglib2.0-bin desktop-file-utils appstream
 )
 
 wanted=("${runtime_packages[@]}")

@@ -19,6 +19,7 @@ TEST(CommandLine, TheFirstArgumentDecides) {
         {{"/media/a b.mp4", "--bogus", "other.mp4"}, Action::Run, "/media/a b.mp4"},
         {{"file:///media/a%20b%23c.mp4"}, Action::Run, "/media/a b#c.mp4"},
         {{"FILE:///tmp/x.mkv"}, Action::Run, "/tmp/x.mkv"},
+        {{"file:///tmp/not encoded.mkv"}, Action::Run, "/tmp/not encoded.mkv"},
         {{"file://localhost/tmp/%C3%BC.mkv"}, Action::Run, QStringLiteral("/tmp/ü.mkv")},
         {{"/tmp/100%.mkv"}, Action::Run, "/tmp/100%.mkv"},
         {{"-"}, Action::Run, "-"},

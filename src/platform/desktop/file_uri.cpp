@@ -7,7 +7,7 @@ namespace tovimo::desktop {
 std::optional<QString> localPathFromArgument(const QString& argument) {
     if (!argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
         return argument;
-    QUrl url(argument, QUrl::StrictMode);
+    QUrl url(argument, QUrl::TolerantMode);
     if (!url.isValid())
         return std::nullopt;
     if (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
