@@ -14,8 +14,10 @@ namespace tovimo::desktop {
 namespace {
 constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
 
+} // namespace
+
 // Kept in step with the desktop entry's MimeType list (the tests compare them).
-QStringList supportedMimeTypes() {
+QStringList MprisService::supportedMimeTypes() {
     return {QStringLiteral("video/mp4"),       QStringLiteral("video/x-matroska"),
             QStringLiteral("video/webm"),      QStringLiteral("video/x-msvideo"),
             QStringLiteral("video/mpeg"),      QStringLiteral("video/quicktime"),
@@ -28,7 +30,6 @@ QStringList supportedMimeTypes() {
             QStringLiteral("audio/mp4"),       QStringLiteral("audio/aac"),
             QStringLiteral("audio/webm"),      QStringLiteral("audio/x-matroska")};
 }
-} // namespace
 
 // org.mpris.MediaPlayer2
 class MprisRootAdaptor : public QDBusAbstractAdaptor {
@@ -49,7 +50,7 @@ public:
     QString Identity() const { return QStringLiteral("Tovimo"); }
     QString DesktopEntry() const { return QStringLiteral(TOVIMO_APP_ID); }
     QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
-    QStringList SupportedMimeTypes() const { return supportedMimeTypes(); }
+    QStringList SupportedMimeTypes() const { return MprisService::supportedMimeTypes(); }
 
 public slots:
     void Raise() { s_.player().raise(); }

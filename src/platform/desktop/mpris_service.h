@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 namespace tovimo::desktop {
@@ -37,6 +38,8 @@ public:
     static QVariantMap metadataOf(const OpenTrack& track);
     static QString trackIdOf(int id);
     static QString playbackStatusText(PlaybackStatus status);
+    // The media types the desktop entry lists, offered as SupportedMimeTypes.
+    static QStringList supportedMimeTypes();
 
     PlayerControl& player() { return player_; }
     // Replies reach the bus before the player window closes.
