@@ -56,7 +56,8 @@ int main(int argc, char* argv[]) {
     form.Show();
     if (commandLine.file) {
         // From the event loop, as if the user typed the path and pressed Play.
-        QTimer::singleShot(0, &form, [&session, path = *commandLine.file] { session.remote().openAndPlay(path); });
+        QTimer::singleShot(0, &form,
+                           [&session, path = *commandLine.file] { session.remote().openAndPlay(path); });
     }
     return QApplication::exec();
 }

@@ -29,7 +29,8 @@ public:
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            const std::optional<QString> path = drop->mimeData() ? droppedLocalFile(*drop->mimeData()) : std::nullopt;
+            const std::optional<QString> path =
+                drop->mimeData() ? droppedLocalFile(*drop->mimeData()) : std::nullopt;
             if (!path) {
                 drop->ignore();
                 return true;

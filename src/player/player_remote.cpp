@@ -16,7 +16,8 @@ const QString kPauseCaption = QStringLiteral("Pause");
 const QString kResumeCaption = QStringLiteral("Resume");
 
 std::int64_t nearestWholeSecond(std::int64_t microseconds) {
-    return static_cast<std::int64_t>(std::llround(static_cast<double>(microseconds) / kMicrosecondsPerSecond));
+    return static_cast<std::int64_t>(
+        std::llround(static_cast<double>(microseconds) / kMicrosecondsPerSecond));
 }
 } // namespace
 

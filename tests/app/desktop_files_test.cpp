@@ -34,7 +34,8 @@ QString readText(const QString& path) {
 }
 
 QString desktopKey(const QString& key) {
-    static const QRegularExpression line(QStringLiteral("^([A-Za-z]+)=(.*)$"), QRegularExpression::MultilineOption);
+    static const QRegularExpression line(QStringLiteral("^([A-Za-z]+)=(.*)$"),
+                                         QRegularExpression::MultilineOption);
     auto matches = line.globalMatch(readText(kData + kId + QStringLiteral(".desktop")));
     while (matches.hasNext()) {
         const QRegularExpressionMatch match = matches.next();
@@ -54,7 +55,8 @@ QSet<QString> metainfoMediaTypes() {
 }
 
 TEST(DesktopFiles, PassTheDesktopValidators) {
-    const ToolRun entry = run(QStringLiteral("desktop-file-validate"), {kData + kId + QStringLiteral(".desktop")});
+    const ToolRun entry =
+        run(QStringLiteral("desktop-file-validate"), {kData + kId + QStringLiteral(".desktop")});
     EXPECT_EQ(entry.exitCode, 0) << entry.output.toStdString();
     EXPECT_EQ(entry.output.trimmed(), QString()) << "no warnings either";
     const ToolRun metainfo =
@@ -66,10 +68,12 @@ TEST(DesktopFiles, PassTheDesktopValidators) {
 TEST(DesktopFiles, OpenFilesAndOfferTheSameMediaTypes) {
     EXPECT_EQ(desktopKey(QStringLiteral("Exec")), QStringLiteral("tovimo %f"));
     EXPECT_EQ(desktopKey(QStringLiteral("Icon")), kId);
-    const QStringList listed = desktopKey(QStringLiteral("MimeType")).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    const QStringList listed =
+        desktopKey(QStringLiteral("MimeType")).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     const QSet<QString> entryTypes(listed.begin(), listed.end());
-    for (const char* type : {"video/mp4", "video/x-matroska", "video/webm", "video/x-msvideo", "video/mpeg",
-                             "video/quicktime", "audio/mpeg", "audio/x-wav", "audio/midi", "audio/ogg", "audio/flac"})
+    for (const char* type :
+         {"video/mp4", "video/x-matroska", "video/webm", "video/x-msvideo", "video/mpeg", "video/quicktime",
+          "audio/mpeg", "audio/x-wav", "audio/midi", "audio/ogg", "audio/flac"})
         EXPECT_TRUE(entryTypes.contains(QLatin1String(type))) << type;
     EXPECT_EQ(entryTypes, metainfoMediaTypes());
     const QStringList offered = tovimo::desktop::MprisService::supportedMimeTypes();
@@ -85,12 +89,14 @@ TEST(DesktopFiles, OpenFilesAndOfferTheSameMediaTypes) {
 
 TEST(DesktopFiles, InstallPutsEachWhereTheDesktopLooks) {
     tovimo::testing::TempFolder prefix;
-    const ToolRun install = run(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(TOVIMO_BUILD_DIR),
-                                                      QStringLiteral("--prefix"), prefix.path()});
+    const ToolRun install =
+        run(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(TOVIMO_BUILD_DIR),
+                                      QStringLiteral("--prefix"), prefix.path()});
     ASSERT_EQ(install.exitCode, 0) << install.output.toStdString();
-    for (const QString& file : {QStringLiteral("bin/tovimo"), QStringLiteral("share/applications/") + kId + ".desktop",
-                                QStringLiteral("share/metainfo/") + kId + ".metainfo.xml",
-                                QStringLiteral("share/icons/hicolor/scalable/apps/") + kId + ".svg"})
+    for (const QString& file :
+         {QStringLiteral("bin/tovimo"), QStringLiteral("share/applications/") + kId + ".desktop",
+          QStringLiteral("share/metainfo/") + kId + ".metainfo.xml",
+          QStringLiteral("share/icons/hicolor/scalable/apps/") + kId + ".svg"})
         EXPECT_TRUE(QFile::exists(prefix.file(file))) << file.toStdString();
 }
 

@@ -71,9 +71,13 @@ TEST_F(FileDrop, OtherDropsAreRefused) {
     const std::pair<const char*, std::function<QMimeData*()>> cases[] = {
         {"text", text},
         {"folder", [&] { return urls({QUrl::fromLocalFile(folder.path())}); }},
-        {"missing file", [&] { return urls({QUrl::fromLocalFile(folder.file(QStringLiteral("gone.mkv")))}); }},
+        {"missing file",
+         [&] { return urls({QUrl::fromLocalFile(folder.file(QStringLiteral("gone.mkv")))}); }},
         {"remote", [] { return urls({QUrl(QStringLiteral("https://example.org/clip.mkv"))}); }},
-        {"remote first", [&] { return urls({QUrl(QStringLiteral("sftp://host/a.mkv")), QUrl::fromLocalFile(clip)}); }},
+        {"remote first",
+         [&] {
+             return urls({QUrl(QStringLiteral("sftp://host/a.mkv")), QUrl::fromLocalFile(clip)});
+         }},
         {"nothing", [] { return new QMimeData; }},
     };
     for (const auto& [name, make] : cases)

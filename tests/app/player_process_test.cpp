@@ -58,7 +58,8 @@ QStringList xdotool(const QStringList& arguments) {
     QProcess process;
     process.start(QStringLiteral("xdotool"), arguments);
     process.waitForFinished(10000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QString::fromLocal8Bit(process.readAllStandardOutput())
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 class PlayerProcess : public ::testing::Test {
@@ -80,8 +81,9 @@ protected:
     void start(const QStringList& arguments, const QString& busAddress) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                           busAddress.isEmpty() ? QStringLiteral("unix:path=") + folder.file(QStringLiteral("no-bus"))
-                                                : busAddress);
+                           busAddress.isEmpty()
+                               ? QStringLiteral("unix:path=") + folder.file(QStringLiteral("no-bus"))
+                               : busAddress);
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
         environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.file(QStringLiteral("data")));
         player.setProcessEnvironment(environment);
@@ -100,7 +102,8 @@ protected:
         for (int attempt = 0; attempt < 100; ++attempt) {
             for (const QString& window : xdotool({"search", "--onlyvisible", "--pid", pid})) {
                 const QStringList shape = xdotool({"getwindowgeometry", "--shell", window});
-                if (!shape.contains(QStringLiteral("WIDTH=685")) || !shape.contains(QStringLiteral("HEIGHT=361")))
+                if (!shape.contains(QStringLiteral("WIDTH=685")) ||
+                    !shape.contains(QStringLiteral("HEIGHT=361")))
                     continue;
                 const int x = shape.filter(QStringLiteral("X=")).value(0).mid(2).toInt();
                 const int y = shape.filter(QStringLiteral("Y=")).value(0).mid(2).toInt();
@@ -115,8 +118,8 @@ protected:
 
     // Calls with this process's event loop running, so the stand-ins answer.
     QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
-        QDBusMessage message =
-            QDBusMessage::createMethodCall(kService, QStringLiteral("/org/mpris/MediaPlayer2"), interface, method);
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            kService, QStringLiteral("/org/mpris/MediaPlayer2"), interface, method);
         message.setArguments(arguments);
         QDBusPendingCall pending = client.asyncCall(message, 10000);
         EXPECT_TRUE(QTest::qWaitFor([&] { return pending.isFinished(); }, 15000));
@@ -128,8 +131,8 @@ protected:
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
     bool statusBecomes(const char* status, int timeoutMs = 15000) {
-        return QTest::qWaitFor([&] { return property(QStringLiteral("PlaybackStatus")) == QLatin1String(status); },
-                               timeoutMs);
+        return QTest::qWaitFor(
+            [&] { return property(QStringLiteral("PlaybackStatus")) == QLatin1String(status); }, timeoutMs);
     }
     void press(const char* method, const QVariantList& arguments = {}) {
         const QDBusMessage reply = call(kPlayer, QLatin1String(method), arguments);
@@ -144,8 +147,8 @@ protected:
 
     // Blue pixels in the player's window, raised above anything else.
     int bluePixels() {
-        const QStringList windows =
-            xdotool({"search", "--onlyvisible", "--pid", QString::number(player.processId()), "--name", "^Tovimo$"});
+        const QStringList windows = xdotool(
+            {"search", "--onlyvisible", "--pid", QString::number(player.processId()), "--name", "^Tovimo$"});
         if (windows.isEmpty())
             return 0;
         xdotool({"windowraise", windows.first()});
@@ -177,7 +180,8 @@ TEST_F(PlayerProcess, PlaysItsArgumentUnderMprisControlWithTheScreenSaverHeldOnl
     const QVariantMap metadata = qdbus_cast<QVariantMap>(property(QStringLiteral("Metadata")));
     EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("clip.mkv"));
     EXPECT_EQ(metadata.value(QStringLiteral("xesam:url")).toString(),
-              QUrl::fromLocalFile(QFileInfo(folder.file(QStringLiteral("clip.mkv"))).canonicalFilePath()).toString());
+              QUrl::fromLocalFile(QFileInfo(folder.file(QStringLiteral("clip.mkv"))).canonicalFilePath())
+                  .toString());
     EXPECT_EQ(metadata.value(QStringLiteral("mpris:length")).toLongLong(), 10500000);
     EXPECT_GT(bluePixels(), 100000) << "the video shows in the window";
     ASSERT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 1; }, 5000));
@@ -186,20 +190,23 @@ TEST_F(PlayerProcess, PlaysItsArgumentUnderMprisControlWithTheScreenSaverHeldOnl
 
     press("PlayPause");
     EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Paused"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 0; }, 5000)) << "released on pause";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 0; }, 5000))
+        << "released on pause";
 
     press("Play");
     EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Playing"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 1; }, 5000));
 
-    const QDBusMessage set = call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-                                  {kPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(0.2))});
+    const QDBusMessage set =
+        call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+             {kPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(0.2))});
     EXPECT_EQ(set.type(), QDBusMessage::ReplyMessage) << set.errorMessage().toStdString();
     EXPECT_DOUBLE_EQ(property(QStringLiteral("Volume")).toDouble(), 0.2);
 
     press("Stop");
     EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Stopped"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 0; }, 5000)) << "released on stop";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 0; }, 5000))
+        << "released on stop";
 
     press("PlayPause"); // nothing open: presses Play with the path still in the box
     ASSERT_TRUE(statusBecomes("Playing"));
@@ -220,7 +227,8 @@ TEST_F(PlayerProcess, AudioHoldsNothingAndTheSessionManagerIsTheFallbackUntilThe
     QTest::qWait(500);
     EXPECT_TRUE(sessionManager.calls.empty()) << "audio only: the screen may blank";
 
-    press("OpenUri", {QUrl::fromLocalFile(folder.file(QStringLiteral("short clip.mkv"))).toString(QUrl::FullyEncoded)});
+    press("OpenUri",
+          {QUrl::fromLocalFile(folder.file(QStringLiteral("short clip.mkv"))).toString(QUrl::FullyEncoded)});
     ASSERT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(sessionManager) == 1; }, 5000));
     EXPECT_EQ(sessionManager.calls.back().arguments.value(3), QVariant(8u)) << "the idle flag";
     ASSERT_TRUE(statusBecomes("Stopped")) << "the end of the 1.5 s clip";

@@ -71,7 +71,12 @@ TEST_F(Remote, PlayPausePlayAndPauseFollowThePauseButton) {
         const char* captionAfter;
     };
     const Case cases[] = {
-        {"playPause playing", &player::PlayerRemote::playPause, "playing", "Pause", {"pause Media"}, "Resume"},
+        {"playPause playing",
+         &player::PlayerRemote::playPause,
+         "playing",
+         "Pause",
+         {"pause Media"},
+         "Resume"},
         {"playPause paused", &player::PlayerRemote::playPause, "paused", "Resume", {"resume Media"}, "Pause"},
         {"play paused", &player::PlayerRemote::play, "paused", "Resume", {"resume Media"}, "Pause"},
         {"play playing", &player::PlayerRemote::play, "playing", "Pause", {}, "Pause"},
@@ -117,8 +122,8 @@ TEST_F(Remote, VolumeIsTheSliderAndWritingItDragsTheSlider) {
     QSignalSpy changes(&remote, &desktop::PlayerControl::volumeChanged);
     EXPECT_DOUBLE_EQ(remote.volume(), 0.5);
     const std::tuple<double, int, const char*> cases[] = {
-        {0.3, 30, "setaudio Media Volume to 300"}, {1.7, 100, "setaudio Media Volume to 1000"},
-        {-1, 0, "setaudio Media Volume to 0"},     {0.004, 0, "setaudio Media Volume to 0"},
+        {0.3, 30, "setaudio Media Volume to 300"},   {1.7, 100, "setaudio Media Volume to 1000"},
+        {-1, 0, "setaudio Media Volume to 0"},       {0.004, 0, "setaudio Media Volume to 0"},
         {0.666, 67, "setaudio Media Volume to 670"},
     };
     for (const auto& [volume, slider, command] : cases) {
@@ -141,14 +146,15 @@ TEST_F(Remote, SeeksGoToWholeSecondsWithinTheSlider) {
         int second;
     };
     const Case cases[] = {
-        {true, 2600000, 7}, {true, -2400000, 2}, {true, -9000000, 0}, {true, 60000000, 10},
-        {false, 3499999, 3}, {false, 3500000, 4},
+        {true, 2600000, 7},   {true, -2400000, 2}, {true, -9000000, 0},
+        {true, 60000000, 10}, {false, 3499999, 3}, {false, 3500000, 4},
     };
     for (const Case& c : cases) {
         media.clear();
         c.relative ? remote.seekBy(c.us) : remote.seekTo(c.us);
         EXPECT_EQ(form.hs.Value(), c.second) << c.us;
-        EXPECT_EQ(sent(), (Commands{"seek Media to " + std::to_string(c.second * 1000), "play Media"})) << c.us;
+        EXPECT_EQ(sent(), (Commands{"seek Media to " + std::to_string(c.second * 1000), "play Media"}))
+            << c.us;
         EXPECT_EQ(seeks.takeLast().at(0).toLongLong(), c.second * 1000000LL) << c.us;
     }
 

@@ -18,17 +18,17 @@ constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
 
 // Kept in step with the desktop entry's MimeType list (the tests compare them).
 QStringList MprisService::supportedMimeTypes() {
-    return {QStringLiteral("video/mp4"),       QStringLiteral("video/x-matroska"),
-            QStringLiteral("video/webm"),      QStringLiteral("video/x-msvideo"),
-            QStringLiteral("video/mpeg"),      QStringLiteral("video/quicktime"),
-            QStringLiteral("video/ogg"),       QStringLiteral("video/x-ogm+ogg"),
-            QStringLiteral("video/3gpp"),      QStringLiteral("video/mp2t"),
-            QStringLiteral("video/x-flv"),     QStringLiteral("audio/mpeg"),
-            QStringLiteral("audio/x-wav"),     QStringLiteral("audio/midi"),
-            QStringLiteral("audio/ogg"),       QStringLiteral("audio/x-vorbis+ogg"),
-            QStringLiteral("audio/flac"),      QStringLiteral("audio/x-flac"),
-            QStringLiteral("audio/mp4"),       QStringLiteral("audio/aac"),
-            QStringLiteral("audio/webm"),      QStringLiteral("audio/x-matroska")};
+    return {QStringLiteral("video/mp4"),   QStringLiteral("video/x-matroska"),
+            QStringLiteral("video/webm"),  QStringLiteral("video/x-msvideo"),
+            QStringLiteral("video/mpeg"),  QStringLiteral("video/quicktime"),
+            QStringLiteral("video/ogg"),   QStringLiteral("video/x-ogm+ogg"),
+            QStringLiteral("video/3gpp"),  QStringLiteral("video/mp2t"),
+            QStringLiteral("video/x-flv"), QStringLiteral("audio/mpeg"),
+            QStringLiteral("audio/x-wav"), QStringLiteral("audio/midi"),
+            QStringLiteral("audio/ogg"),   QStringLiteral("audio/x-vorbis+ogg"),
+            QStringLiteral("audio/flac"),  QStringLiteral("audio/x-flac"),
+            QStringLiteral("audio/mp4"),   QStringLiteral("audio/aac"),
+            QStringLiteral("audio/webm"),  QStringLiteral("audio/x-matroska")};
 }
 
 // org.mpris.MediaPlayer2
@@ -43,7 +43,8 @@ class MprisRootAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes)
     Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes)
 public:
-    MprisRootAdaptor(QObject* exported, MprisService& service) : QDBusAbstractAdaptor(exported), s_(service) {}
+    MprisRootAdaptor(QObject* exported, MprisService& service)
+        : QDBusAbstractAdaptor(exported), s_(service) {}
     bool CanQuit() const { return true; }
     bool CanRaise() const { return true; }
     bool HasTrackList() const { return false; }
@@ -165,7 +166,8 @@ QString MprisService::trackIdOf(int id) {
 }
 
 QVariantMap MprisService::metadataOf(const OpenTrack& track) {
-    QVariantMap metadata{{QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackIdOf(track.id)))}};
+    QVariantMap metadata{
+        {QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackIdOf(track.id)))}};
     if (track.id == 0)
         return metadata;
     const QFileInfo file(track.path);
@@ -192,9 +194,9 @@ void MprisService::quitAfterReply() {
     // Messages leave a connection in order: once the bus answers this ping,
     // the Quit reply sent before it has reached the bus too, and closing the
     // window may end the process at once.
-    bus_.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                             QStringLiteral("/org/freedesktop/DBus"),
-                                             QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
+    bus_.call(QDBusMessage::createMethodCall(
+                  QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                  QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
               QDBus::Block, 1000);
     player_.quit();
 }

@@ -15,9 +15,9 @@ QDBusMessage screenSaverCall(const char* method) {
         QStringLiteral("org.freedesktop.ScreenSaver"), QLatin1String(method));
 }
 QDBusMessage sessionManagerCall(const char* method) {
-    return QDBusMessage::createMethodCall(
-        QStringLiteral("org.gnome.SessionManager"), QStringLiteral("/org/gnome/SessionManager"),
-        QStringLiteral("org.gnome.SessionManager"), QLatin1String(method));
+    return QDBusMessage::createMethodCall(QStringLiteral("org.gnome.SessionManager"),
+                                          QStringLiteral("/org/gnome/SessionManager"),
+                                          QStringLiteral("org.gnome.SessionManager"), QLatin1String(method));
 }
 } // namespace
 
@@ -89,7 +89,7 @@ void ScreenSaverInhibitor::release(bool wait) {
     if (!held_ || !bus_.isConnected())
         return;
     QDBusMessage call = held_->backend == Backend::ScreenSaver ? screenSaverCall("UnInhibit")
-                                                                : sessionManagerCall("Uninhibit");
+                                                               : sessionManagerCall("Uninhibit");
     call << held_->cookie;
     held_.reset();
     if (wait)

@@ -67,8 +67,8 @@ protected:
     // Calls and waits with the event loop running, so the service in this
     // process can answer.
     QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
-        QDBusMessage message = QDBusMessage::createMethodCall(service.serviceName(), QStringLiteral("/org/mpris/MediaPlayer2"),
-                                                              interface, method);
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            service.serviceName(), QStringLiteral("/org/mpris/MediaPlayer2"), interface, method);
         message.setArguments(arguments);
         QDBusPendingCall pending = client.asyncCall(message);
         EXPECT_TRUE(QTest::qWaitFor([&] { return pending.isFinished(); }, 5000));
@@ -100,10 +100,14 @@ TEST_F(Mpris, DescribesTheApplicationAndWhatItCanDo) {
     for (const auto& [name, value] : root)
         EXPECT_EQ(property(kRoot, name), value) << name.toStdString();
     const std::pair<QString, QVariant> playerProperties[] = {
-        {QStringLiteral("CanPlay"), true},       {QStringLiteral("CanPause"), true},
-        {QStringLiteral("CanSeek"), true},       {QStringLiteral("CanControl"), true},
-        {QStringLiteral("CanGoNext"), false},    {QStringLiteral("CanGoPrevious"), false},
-        {QStringLiteral("Rate"), 1.0},           {QStringLiteral("Volume"), 0.5},
+        {QStringLiteral("CanPlay"), true},
+        {QStringLiteral("CanPause"), true},
+        {QStringLiteral("CanSeek"), true},
+        {QStringLiteral("CanControl"), true},
+        {QStringLiteral("CanGoNext"), false},
+        {QStringLiteral("CanGoPrevious"), false},
+        {QStringLiteral("Rate"), 1.0},
+        {QStringLiteral("Volume"), 0.5},
         {QStringLiteral("Position"), qlonglong{4000000}},
     };
     for (const auto& [name, value] : playerProperties)
@@ -149,12 +153,12 @@ TEST_F(Mpris, MethodsReachThePlayer) {
     call(kPlayer, QStringLiteral("OpenUri"), {QStringLiteral("file:///tmp/a%20b.mkv")});
     call(kPlayer, QStringLiteral("OpenUri"), {QStringLiteral("file://elsewhere/tmp/c.mkv")});
     call(kRoot, QStringLiteral("Raise"));
-    const QDBusMessage set = call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-                                  {kPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(0.25))});
+    const QDBusMessage set =
+        call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+             {kPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(0.25))});
     EXPECT_EQ(set.type(), QDBusMessage::ReplyMessage) << set.errorMessage().toStdString();
-    EXPECT_EQ(player.requests,
-              (QStringList{"playPause", "play", "pause", "stop", "seekBy -5000000", "openAndPlay /tmp/a b.mkv",
-                           "raise", "setVolume 0.25"}));
+    EXPECT_EQ(player.requests, (QStringList{"playPause", "play", "pause", "stop", "seekBy -5000000",
+                                            "openAndPlay /tmp/a b.mkv", "raise", "setVolume 0.25"}));
 }
 
 TEST_F(Mpris, QuitRepliesBeforeThePlayerCloses) {
@@ -178,8 +182,9 @@ TEST_F(Mpris, SetPositionIgnoresStaleTracksAndPositionsOutsideTheMedia) {
 TEST_F(Mpris, ChangesAreAnnouncedAsPropertiesChangedAndSeeked) {
     SignalLog log;
     ASSERT_TRUE(client.connect(service.serviceName(), QStringLiteral("/org/mpris/MediaPlayer2"),
-                               QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
-                               &log, SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+                               QStringLiteral("org.freedesktop.DBus.Properties"),
+                               QStringLiteral("PropertiesChanged"), &log,
+                               SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
     ASSERT_TRUE(client.connect(service.serviceName(), QStringLiteral("/org/mpris/MediaPlayer2"), kPlayer,
                                QStringLiteral("Seeked"), &log, SLOT(onSeeked(qlonglong))));
     call(QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")); // the match rules are in place
@@ -202,7 +207,8 @@ TEST_F(Mpris, ChangesAreAnnouncedAsPropertiesChangedAndSeeked) {
 TEST_F(Mpris, ASecondPlayerTakesAnInstanceName) {
     FakePlayer other;
     desktop::MprisService second(other, bus.connect());
-    EXPECT_EQ(second.serviceName(), QStringLiteral("org.mpris.MediaPlayer2.tovimo.instance%1").arg(::getpid()));
+    EXPECT_EQ(second.serviceName(),
+              QStringLiteral("org.mpris.MediaPlayer2.tovimo.instance%1").arg(::getpid()));
 }
 
 TEST_F(Mpris, WithoutABusNothingIsRegistered) {

@@ -35,7 +35,8 @@ TEST_F(Inhibitor, HoldsTheScreenSaverWhileAskedAndReturnsItsCookie) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return screenSaver.calls.size() == 2 * cookie; }, 5000));
         const ReceivedCall& inhibit = screenSaver.calls.at(2 * cookie - 2);
         EXPECT_EQ(inhibit.method, QStringLiteral("Inhibit"));
-        EXPECT_EQ(inhibit.arguments, (QVariantList{QStringLiteral("Tovimo"), QStringLiteral("Playing video")}));
+        EXPECT_EQ(inhibit.arguments,
+                  (QVariantList{QStringLiteral("Tovimo"), QStringLiteral("Playing video")}));
         const ReceivedCall& release = screenSaver.calls.at(2 * cookie - 1);
         EXPECT_EQ(release.method, QStringLiteral("UnInhibit"));
         EXPECT_EQ(release.arguments, QVariantList{cookie});

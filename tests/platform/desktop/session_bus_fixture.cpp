@@ -48,11 +48,13 @@ void StandInScreenSaver::UnInhibit(uint cookie) {
 }
 
 bool StandInSessionManager::registerOn(QDBusConnection bus) {
-    return bus.registerObject(QStringLiteral("/org/gnome/SessionManager"), this, QDBusConnection::ExportAllSlots) &&
+    return bus.registerObject(QStringLiteral("/org/gnome/SessionManager"), this,
+                              QDBusConnection::ExportAllSlots) &&
            bus.registerService(QStringLiteral("org.gnome.SessionManager"));
 }
 
-uint StandInSessionManager::Inhibit(const QString& appId, uint toplevelXid, const QString& reason, uint flags) {
+uint StandInSessionManager::Inhibit(const QString& appId, uint toplevelXid, const QString& reason,
+                                    uint flags) {
     calls.push_back({QStringLiteral("Inhibit"), {appId, toplevelXid, reason, flags}});
     return nextCookie_++;
 }
