@@ -19,6 +19,7 @@ test_packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-ugly
   xdotool
   clang libclang-rt-dev
+  dbus libglib2.0-bin desktop-file-utils appstream
 )
 
 wanted=("${runtime_packages[@]}")

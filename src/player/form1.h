@@ -72,6 +72,12 @@ public:
     // Where the favourites file lives for this run.
     QString favouritesFilePath() const;
 
+signals:
+    // PlayAVIPictureBox is about to open `path` (the long form it was given).
+    void mediaOpening(const QString& path);
+    // Form_Unload has begun; the program ends when it returns.
+    void unloading();
+
 protected:
     void Form_Load() override;
     void Form_Resize() override;
@@ -79,6 +85,7 @@ protected:
 
 private:
     friend struct Form1Access; // test peer
+    friend class PlayerRemote; // the desktop services' view of the window
 
     // Private media operations.
     bool SendMediaCommand(const QString& Command, bool ShowError);

@@ -33,6 +33,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload(std::int16_t&) {
+    emit unloading();
     SendMediaCommand(kCloseAll, true);
     tk::App::End();
 }

@@ -5,6 +5,8 @@
 #include "platform/toolkit/screen.h"
 #include "player/reply_text.h"
 
+#include <QFile>
+
 #include <climits>
 #include <limits>
 #include <stdexcept>
@@ -149,6 +151,7 @@ void Form1::PlayAVIPictureBox(QString& FileName, tk::PictureBox& Window) {
 }
 
 void Form1::PlayAVIPictureBox(QByteArray& FileName, tk::PictureBox& Window) {
+    emit mediaOpening(QFile::decodeName(FileName));
     FileName = GetShortName(FileName);
     const std::int32_t handle = Window.hWnd();
     sendWithReply(QByteArrayLiteral("Open ") + FileName + QByteArrayLiteral(" type MPEGVideo Alias Media parent ") +

@@ -1,0 +1,51 @@
+#include "app/command_line.h"
+
+#include "platform/desktop/file_uri.h"
+
+namespace tovimo::app {
+namespace {
+CommandLine usageError(const QString& problem) {
+    return {CommandLine::Action::UsageError, std::nullopt, problem};
+}
+
+CommandLine runWith(const QString& argument) {
+    const std::optional<QString> path = desktop::localPathFromArgument(argument);
+    if (!path || path->isEmpty())
+        return usageError(QStringLiteral("not a local file: ") + argument);
+    return {CommandLine::Action::Run, path, {}};
+}
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments) {
+    if (arguments.isEmpty())
+        return {};
+    const QString& first = arguments.first();
+    if (first == QLatin1String("--help"))
+        return {CommandLine::Action::Help, std::nullopt, {}};
+    if (first == QLatin1String("--version"))
+        return {CommandLine::Action::Version, std::nullopt, {}};
+    if (first == QLatin1String("--"))
+        return arguments.size() > 1 ? runWith(arguments.at(1)) : CommandLine{};
+    if (first.startsWith(QLatin1Char('-')) && first.size() > 1)
+        return usageError(QStringLiteral("unknown option ") + first);
+    return runWith(first);
+}
+
+QString usageLine() {
+    return QStringLiteral("Usage: tovimo [--help | --version | [--] FILE]\n");
+}
+
+QString helpText() {
+    return usageLine() + QStringLiteral("\n"
+                                        "Plays FILE (a path or a file: URI) in the Tovimo window, or starts\n"
+                                        "with no file chosen.\n"
+                                        "\n"
+                                        "  --help     show this help and exit\n"
+                                        "  --version  show the version and exit\n");
+}
+
+QString versionText() {
+    return QStringLiteral("Tovimo " TOVIMO_VERSION "\n");
+}
+
+} // namespace tovimo::app

@@ -1,0 +1,27 @@
+#include "app/desktop_session.h"
+
+#include "player/file_drop.h"
+#include "player/form1.h"
+
+namespace tovimo::app {
+
+DesktopSession::DesktopSession(player::Form1& form, const QDBusConnection& bus)
+    : form_(form), remote_(form), mpris_(remote_, bus), inhibitor_(bus) {
+    player::acceptFileDrops(form_);
+    QObject::connect(&remote_, &desktop::PlayerControl::playbackStatusChanged, &inhibitor_,
+                     [this] { updateInhibition(); });
+    QObject::connect(&remote_, &desktop::PlayerControl::openTrackChanged, &inhibitor_,
+                     [this] { updateInhibition(); });
+    // The program ends inside the unload, with no chance to poll again.
+    QObject::connect(&form_, &player::Form1::unloading, &inhibitor_, [this] { inhibitor_.releaseNow(); });
+}
+
+void DesktopSession::updateInhibition() {
+    const bool playingVideo =
+        remote_.playbackStatus() == desktop::PlaybackStatus::Playing && remote_.showsVideo();
+    if (playingVideo && form_.isVisible())
+        inhibitor_.setToplevelWindow(static_cast<std::uint32_t>(form_.winId()));
+    inhibitor_.setInhibited(playingVideo);
+}
+
+} // namespace tovimo::app

@@ -1,0 +1,20 @@
+#include "platform/desktop/file_uri.h"
+
+#include <QUrl>
+
+namespace tovimo::desktop {
+
+std::optional<QString> localPathFromArgument(const QString& argument) {
+    if (!argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return argument;
+    QUrl url(argument, QUrl::TolerantMode);
+    if (!url.isValid())
+        return std::nullopt;
+    if (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        url.setHost(QString());
+    if (!url.host().isEmpty() || url.path().isEmpty())
+        return std::nullopt;
+    return url.toLocalFile();
+}
+
+} // namespace tovimo::desktop

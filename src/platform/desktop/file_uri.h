@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace tovimo::desktop {
+
+// The local path a launcher or a drop names: a `file:` URI (any letter case,
+// percent-encoded or not, host empty or "localhost") is decoded to its path; any
+// other text is taken as a path as it is. Empty for a `file:` URI on another
+// host, which cannot be opened here.
+std::optional<QString> localPathFromArgument(const QString& argument);
+
+} // namespace tovimo::desktop

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+
+namespace tovimo::desktop {
+
+enum class PlaybackStatus { Stopped, Playing, Paused };
+
+// The media that is open. `id` is 0 when nothing is open (then the other
+// fields are empty); every open gets a new id, even of the same file.
+struct OpenTrack {
+    int id = 0;
+    QString path;
+    std::int64_t lengthUs = 0;
+    friend bool operator==(const OpenTrack&, const OpenTrack&) = default;
+};
+
+// What the desktop services see of the player, and the requests they pass
+// on. Every call is made on the GUI thread; the requests follow the player's
+// own buttons and sliders, so they may let other events run before they
+// return.
+class PlayerControl : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual PlaybackStatus playbackStatus() = 0;
+    // The device's position; 0 when nothing is open.
+    virtual std::int64_t positionUs() = 0;
+    virtual OpenTrack openTrack() = 0;
+    // True when the open media shows a picture (not audio only).
+    virtual bool showsVideo() = 0;
+    // The volume slider's value / 100, so 0 to 1.
+    virtual double volume() = 0;
+
+    virtual void setVolume(double volume) = 0;
+    virtual void playPause() = 0;
+    virtual void play() = 0;
+    virtual void pause() = 0;
+    virtual void stop() = 0;
+    // Seeks as the position slider does, to whole seconds within the media;
+    // nothing happens while no media is open.
+    virtual void seekBy(std::int64_t offsetUs) = 0;
+    virtual void seekTo(std::int64_t positionUs) = 0;
+    // Puts `path` where the user types it and presses Play.
+    virtual void openAndPlay(const QString& path) = 0;
+    virtual void raise() = 0;
+    // Closes the player window, as its close button does.
+    virtual void quit() = 0;
+
+signals:
+    void playbackStatusChanged();
+    void openTrackChanged();
+    void volumeChanged();
+    // The position jumped (a seek), to this position.
+    void seeked(std::int64_t positionUs);
+};
+
+} // namespace tovimo::desktop

@@ -1,0 +1,279 @@
+// The installed program as the desktop runs it: started with a file on its
+// command line, on a private session bus, driven through MPRIS, with a
+// stand-in screen saver recording what it is asked.
+#include "session_bus_fixture.h"
+#include "support/test_paths.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace desktop = tovimo::desktop;
+using desktop::testing::heldInhibitions;
+
+namespace {
+
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kService = QStringLiteral("org.mpris.MediaPlayer2.tovimo");
+
+bool runPipeline(const QString& pipeline, const QString& location) {
+    QProcess process;
+    process.start(QStringLiteral("gst-launch-1.0"), QStringList{QStringLiteral("-q")} +
+                                                        pipeline.split(QLatin1Char(' ')) +
+                                                        QStringList{QStringLiteral("location=") + location});
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// Solid blue H.264 in Matroska, `tenths` tenths of a second long.
+bool makeVideo(const QString& path, int tenths) {
+    return runPipeline(QStringLiteral("videotestsrc num-buffers=%1 pattern=blue ! "
+                                      "video/x-raw,format=I420,width=320,height=240,framerate=10/1 ! "
+                                      "x264enc ! matroskamux ! filesink")
+                           .arg(tenths),
+                       path);
+}
+
+bool makeWav(const QString& path) {
+    return runPipeline(QStringLiteral("audiotestsrc num-buffers=100 samplesperbuffer=4410 ! "
+                                      "audio/x-raw,rate=44100,channels=1 ! wavenc ! filesink"),
+                       path);
+}
+
+QStringList xdotool(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    process.waitForFinished(10000);
+    return QString::fromLocal8Bit(process.readAllStandardOutput())
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+class PlayerProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.started()) << "dbus-daemon did not start";
+        ASSERT_TRUE(QDir().mkpath(runtime()));
+        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void TearDown() override {
+        if (player.state() != QProcess::NotRunning) {
+            player.kill();
+            player.waitForFinished(5000);
+        }
+    }
+    QString runtime() const { return folder.file(QStringLiteral("runtime")); }
+
+    // Starts the program in the test folder; `busAddress` empty: no bus.
+    void start(const QStringList& arguments, const QString& busAddress) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           busAddress.isEmpty()
+                               ? QStringLiteral("unix:path=") + folder.file(QStringLiteral("no-bus"))
+                               : busAddress);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.file(QStringLiteral("data")));
+        player.setProcessEnvironment(environment);
+        player.setWorkingDirectory(folder.path());
+        player.start(QStringLiteral(TOVIMO_BINARY), arguments);
+        ASSERT_TRUE(player.waitForStarted(10000));
+        closeNoticeOnNoticeDays();
+    }
+
+    // On every fifth day the notice comes first and holds the start-up until
+    // its "X" (8 pixels in, 21 wide) is clicked.
+    void closeNoticeOnNoticeDays() {
+        if (QDate::currentDate().day() % 5 != 0)
+            return;
+        const QString pid = QString::number(player.processId());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            for (const QString& window : xdotool({"search", "--onlyvisible", "--pid", pid})) {
+                const QStringList shape = xdotool({"getwindowgeometry", "--shell", window});
+                if (!shape.contains(QStringLiteral("WIDTH=685")) ||
+                    !shape.contains(QStringLiteral("HEIGHT=361")))
+                    continue;
+                const int x = shape.filter(QStringLiteral("X=")).value(0).mid(2).toInt();
+                const int y = shape.filter(QStringLiteral("Y=")).value(0).mid(2).toInt();
+                xdotool({"windowraise", window});
+                xdotool({"mousemove", QString::number(x + 18), QString::number(y + 18), "click", "1"});
+                return;
+            }
+            QTest::qWait(100);
+        }
+        ADD_FAILURE() << "no notice window appeared";
+    }
+
+    // Calls with this process's event loop running, so the stand-ins answer.
+    QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            kService, QStringLiteral("/org/mpris/MediaPlayer2"), interface, method);
+        message.setArguments(arguments);
+        QDBusPendingCall pending = client.asyncCall(message, 10000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pending.isFinished(); }, 15000));
+        return pending.reply();
+    }
+    QVariant property(const QString& name) {
+        const QDBusMessage reply =
+            call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {kPlayer, name});
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+    bool statusBecomes(const char* status, int timeoutMs = 15000) {
+        return QTest::qWaitFor(
+            [&] { return property(QStringLiteral("PlaybackStatus")) == QLatin1String(status); }, timeoutMs);
+    }
+    void press(const char* method, const QVariantList& arguments = {}) {
+        const QDBusMessage reply = call(kPlayer, QLatin1String(method), arguments);
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << method << reply.errorMessage().toStdString();
+    }
+    bool quits() {
+        const QDBusMessage reply = call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit"));
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        return QTest::qWaitFor([&] { return player.state() == QProcess::NotRunning; }, 10000) &&
+               player.exitStatus() == QProcess::NormalExit && player.exitCode() == 0;
+    }
+
+    // Blue pixels in the player's window, raised above anything else.
+    int bluePixels() {
+        const QStringList windows = xdotool(
+            {"search", "--onlyvisible", "--pid", QString::number(player.processId()), "--name", "^Tovimo$"});
+        if (windows.isEmpty())
+            return 0;
+        xdotool({"windowraise", windows.first()});
+        QTest::qWait(300);
+        const QImage shot =
+            QGuiApplication::primaryScreen()->grabWindow(windows.first().toULongLong()).toImage();
+        int count = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QRgb pixel = shot.pixel(x, y);
+                count += qBlue(pixel) > 160 && qRed(pixel) < 90 && qGreen(pixel) < 90;
+            }
+        return count;
+    }
+
+    tovimo::testing::TempFolder folder;
+    desktop::testing::PrivateSessionBus bus;
+    QDBusConnection client = bus.connect();
+    QProcess player;
+};
+
+TEST_F(PlayerProcess, PlaysItsArgumentUnderMprisControlWithTheScreenSaverHeldOnlyWhileVideoPlays) {
+    desktop::testing::StandInScreenSaver screenSaver;
+    ASSERT_TRUE(screenSaver.registerOn(bus.connect()));
+    ASSERT_TRUE(makeVideo(folder.file(QStringLiteral("clip.mkv")), 105));
+
+    start({QStringLiteral("clip.mkv")}, bus.address());
+    ASSERT_TRUE(statusBecomes("Playing"));
+    const QVariantMap metadata = qdbus_cast<QVariantMap>(property(QStringLiteral("Metadata")));
+    EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("clip.mkv"));
+    EXPECT_EQ(metadata.value(QStringLiteral("xesam:url")).toString(),
+              QUrl::fromLocalFile(QFileInfo(folder.file(QStringLiteral("clip.mkv"))).canonicalFilePath())
+                  .toString());
+    EXPECT_EQ(metadata.value(QStringLiteral("mpris:length")).toLongLong(), 10500000);
+    EXPECT_GT(bluePixels(), 100000) << "the video shows in the window";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 1; }, 5000));
+    EXPECT_EQ(screenSaver.calls.at(0).arguments,
+              (QVariantList{QStringLiteral("Tovimo"), QStringLiteral("Playing video")}));
+
+    press("PlayPause");
+    EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Paused"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 0; }, 5000))
+        << "released on pause";
+
+    press("Play");
+    EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Playing"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 1; }, 5000));
+
+    const QDBusMessage set =
+        call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+             {kPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(0.2))});
+    EXPECT_EQ(set.type(), QDBusMessage::ReplyMessage) << set.errorMessage().toStdString();
+    EXPECT_DOUBLE_EQ(property(QStringLiteral("Volume")).toDouble(), 0.2);
+
+    press("Stop");
+    EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Stopped"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 0; }, 5000))
+        << "released on stop";
+
+    press("PlayPause"); // nothing open: presses Play with the path still in the box
+    ASSERT_TRUE(statusBecomes("Playing"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(screenSaver) == 1; }, 5000));
+    EXPECT_TRUE(quits());
+    EXPECT_EQ(heldInhibitions(screenSaver), 0) << "released before the program ends";
+    EXPECT_EQ(QString::fromLocal8Bit(player.readAllStandardError()), QString());
+}
+
+TEST_F(PlayerProcess, AudioHoldsNothingAndTheSessionManagerIsTheFallbackUntilTheEnd) {
+    desktop::testing::StandInSessionManager sessionManager;
+    ASSERT_TRUE(sessionManager.registerOn(bus.connect()));
+    ASSERT_TRUE(makeWav(folder.file(QStringLiteral("tone.wav"))));
+    ASSERT_TRUE(makeVideo(folder.file(QStringLiteral("short clip.mkv")), 15));
+
+    start({QUrl::fromLocalFile(folder.file(QStringLiteral("tone.wav"))).toString()}, bus.address());
+    ASSERT_TRUE(statusBecomes("Playing"));
+    QTest::qWait(500);
+    EXPECT_TRUE(sessionManager.calls.empty()) << "audio only: the screen may blank";
+
+    press("OpenUri",
+          {QUrl::fromLocalFile(folder.file(QStringLiteral("short clip.mkv"))).toString(QUrl::FullyEncoded)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(sessionManager) == 1; }, 5000));
+    EXPECT_EQ(sessionManager.calls.back().arguments.value(3), QVariant(8u)) << "the idle flag";
+    ASSERT_TRUE(statusBecomes("Stopped")) << "the end of the 1.5 s clip";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(sessionManager) == 0; }, 5000))
+        << "released at the end of the media";
+    EXPECT_TRUE(quits());
+}
+
+TEST_F(PlayerProcess, WithoutASessionBusItPlaysAndSaysNothing) {
+    ASSERT_TRUE(makeVideo(folder.file(QStringLiteral("clip.mkv")), 105));
+    start({QStringLiteral("clip.mkv")}, QString());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bluePixels() > 100000; }, 15000)) << "the video shows";
+    EXPECT_EQ(player.state(), QProcess::Running);
+    player.terminate();
+    player.waitForFinished(5000);
+    EXPECT_EQ(QString::fromLocal8Bit(player.readAllStandardError()), QString());
+}
+
+TEST_F(PlayerProcess, OptionsAnswerWithoutADisplay) {
+    struct Case {
+        const char* argument;
+        int exitCode;
+        const char* stdoutStart;
+        const char* stderrStart;
+    };
+    const Case cases[] = {
+        {"--help", 0, "Usage: tovimo ", ""},
+        {"--version", 0, "Tovimo 0.1.0\n", ""},
+        {"--bogus", 2, "", "tovimo: unknown option --bogus\nUsage: tovimo "},
+    };
+    for (const Case& c : cases) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(TOVIMO_BINARY), {QLatin1String(c.argument)});
+        ASSERT_TRUE(process.waitForFinished(10000)) << c.argument;
+        EXPECT_EQ(process.exitCode(), c.exitCode) << c.argument;
+        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        EXPECT_TRUE(*c.stdoutStart ? out.startsWith(QLatin1String(c.stdoutStart)) : out.isEmpty())
+            << c.argument << ": " << out.toStdString();
+        EXPECT_TRUE(*c.stderrStart ? err.startsWith(QLatin1String(c.stderrStart)) : err.isEmpty())
+            << c.argument << ": " << err.toStdString();
+    }
+}
+
+} // namespace

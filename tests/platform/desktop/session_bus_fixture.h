@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <vector>
+
+namespace tovimo::desktop::testing {
+
+// A session bus of its own for one test: a dbus-daemon started in the
+// constructor and stopped in the destructor.
+class PrivateSessionBus {
+public:
+    PrivateSessionBus();
+    ~PrivateSessionBus();
+    PrivateSessionBus(const PrivateSessionBus&) = delete;
+    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
+
+    bool started() const { return !address_.isEmpty(); }
+    const QString& address() const { return address_; }
+    // A new connection of this process to the bus (each has its own name).
+    QDBusConnection connect();
+
+private:
+    QString address_;
+    qint64 pid_ = 0;
+    QStringList connectionNames_;
+};
+
+// One call a stand-in service received.
+struct ReceivedCall {
+    QString method;
+    QVariantList arguments;
+};
+
+// Stand-ins for the session's screen saver and GNOME session manager: they
+// record each Inhibit and UnInhibit and hand out cookies 1, 2, 3...
+class StandInScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    // Registers org.freedesktop.ScreenSaver on `bus`; false when it failed.
+    bool registerOn(QDBusConnection bus);
+    std::vector<ReceivedCall> calls;
+
+public slots:
+    uint Inhibit(const QString& application, const QString& reason);
+    void UnInhibit(uint cookie);
+
+private:
+    uint nextCookie_ = 1;
+};
+
+class StandInSessionManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.gnome.SessionManager")
+public:
+    bool registerOn(QDBusConnection bus);
+    std::vector<ReceivedCall> calls;
+
+public slots:
+    uint Inhibit(const QString& appId, uint toplevelXid, const QString& reason, uint flags);
+    void Uninhibit(uint cookie);
+
+private:
+    uint nextCookie_ = 1;
+};
+
+// Cookies given out by Inhibit calls and not yet returned.
+template <typename StandIn> int heldInhibitions(const StandIn& standIn) {
+    int held = 0;
+    for (const ReceivedCall& call : standIn.calls)
+        held += call.method == QLatin1String("Inhibit") ? 1 : -1;
+    return held;
+}
+
+} // namespace tovimo::desktop::testing
