@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTimer>
 #include <cstdio>
+#include <fontconfig/fontconfig.h>
+#include <thread>
 
 namespace {
 void print(std::FILE* stream, const QString& text) {
@@ -40,6 +42,10 @@ int main(int argc, char* argv[]) {
 
     // Before any thread starts: each file played starts streaming threads.
     tovimo::media::tuneAllocator();
+    // fontconfig reads its configuration and font caches at the first font
+    // lookup, which would otherwise come in the middle of building the
+    // window. Read them beside Qt's own start instead.
+    std::thread fontconfigStart([] { FcInit(); });
     // Before Qt opens its X connection: the video sinks draw from their own
     // threads through Xlib.
     tovimo::media::initializeProcess();
@@ -53,6 +59,7 @@ int main(int argc, char* argv[]) {
     tovimo::tk::App::registerInstance();
 
     tovimo::media::MciService media;
+    fontconfigStart.join();
     tovimo::player::Form1 form(media, media);
     tovimo::app::DesktopSession session(form, QDBusConnection::sessionBus());
     form.Load(); // on a notice day, returns once the notice is closed

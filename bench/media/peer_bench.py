@@ -112,7 +112,8 @@ def main():
     tovimo = os.path.abspath(os.path.join(args.build, "tovimo"))
     probe = os.path.abspath(os.path.join(args.build, "bench", "media", "tovimo_map_probe"))
     # libfaketime in the player's own process, so that the pid measured is the player's.
-    plain_day = dict(os.environ, FAKETIME=PLAIN_DAY, FAKETIME_DONT_FAKE_MONOTONIC="1",
+    # NO_FAKE_STAT keeps file times real, or fontconfig would rewrite its caches at every start.
+    plain_day = dict(os.environ, FAKETIME=PLAIN_DAY, FAKETIME_DONT_FAKE_MONOTONIC="1", NO_FAKE_STAT="1",
                      LD_PRELOAD="/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1")
     width, height = PICTURE
     settle, window = 3.0, args.seconds - 5.0

@@ -6,6 +6,8 @@
 
 #include <X11/Xlib.h>
 
+#include <atomic>
+#include <future>
 #include <mutex>
 #include <unistd.h>
 
@@ -13,16 +15,39 @@ GST_DEBUG_CATEGORY(tovimo_debug);
 
 namespace tovimo::media {
 
-void initializeMediaProcess() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+namespace {
+
+std::once_flag started;
+// Shared so that every waiter sees the one initialisation; the last copy
+// waits for the thread at exit, so the process never ends in the middle of it.
+std::shared_future<void> initialised;
+std::atomic<bool> ready{false};
+
+void initializeGStreamer() {
+    if (!gst_is_initialized())
+        gst_init(nullptr, nullptr);
+    gst_pb_utils_init();
+    GST_DEBUG_CATEGORY_INIT(tovimo_debug, "tovimo", 0, "Tovimo media command service");
+    ready.store(true, std::memory_order_release);
+}
+
+} // namespace
+
+void startMediaProcess() {
+    std::call_once(started, [] {
         XInitThreads();
         installXErrorHandler();
-        if (!gst_is_initialized())
-            gst_init(nullptr, nullptr);
-        gst_pb_utils_init();
-        GST_DEBUG_CATEGORY_INIT(tovimo_debug, "tovimo", 0, "Tovimo media command service");
+        initialised = std::async(std::launch::async, initializeGStreamer).share();
     });
+}
+
+bool mediaProcessReady() {
+    return ready.load(std::memory_order_acquire);
+}
+
+void initializeMediaProcess() {
+    startMediaProcess();
+    initialised.wait();
 }
 
 const char* videoSinkName() {

@@ -55,9 +55,18 @@ using TagListPtr = std::unique_ptr<GstTagList, GstTagListUnref>;
 using ErrorPtr = std::unique_ptr<GError, GErrorFree>;
 using GStringPtr = std::unique_ptr<gchar, GFree>;
 
-// Prepares the process: Xlib thread support (before any other Xlib call, Qt's
-// included), the X error handler, GStreamer and the `tovimo` debug category
-// (silent unless GST_DEBUG names it). Safe to call more than once.
+// Starts preparing the process and returns at once: Xlib thread support and
+// the X error handler here (before any other Xlib call, Qt's included), then
+// GStreamer's initialisation (its plugin registry takes tens of milliseconds)
+// and the `tovimo` debug category on a thread of their own, so that a window
+// can map meanwhile. Safe to call more than once.
+void startMediaProcess();
+
+// Whether GStreamer is initialised; never waits.
+bool mediaProcessReady();
+
+// Starts preparing the process if nothing did, and waits until GStreamer is
+// initialised. Call before any GStreamer use. Safe to call more than once.
 void initializeMediaProcess();
 
 // The scaling sink of real desktops when it can open here, else ximagesink.

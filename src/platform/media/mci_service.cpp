@@ -9,11 +9,11 @@
 namespace tovimo::media {
 
 void initializeProcess() {
-    initializeMediaProcess();
+    startMediaProcess();
 }
 
 MciService::MciService() {
-    initializeMediaProcess();
+    startMediaProcess();
 }
 
 MciService::~MciService() {
@@ -27,7 +27,9 @@ std::uint32_t MciService::sendString(const char* command, char* reply, std::uint
     std::string text;
     const std::size_t room = reply ? replyLength : 0;
     const auto code = execute(command, text, room);
-    if (code != kOk)
+    // Before GStreamer is ready only a command that needs no device can
+    // have failed (a device's open waits for it); its log line is dropped.
+    if (code != kOk && mediaProcessReady())
         GST_CAT_DEBUG(tovimo_debug, "\"%s\" answered %u%s%s", command, code,
                       lastFailureReason_.empty() ? "" : ": ", lastFailureReason_.c_str());
     return copyReply(code, text, reply, replyLength);

@@ -7,6 +7,8 @@ namespace tovimo::media {
 
 // Call first in main, before any other library opens an X connection: Xlib's
 // thread support must come before every other Xlib call in the process.
+// Returns at once: GStreamer gets ready on a thread of its own, and the
+// first open waits for it.
 void initializeProcess();
 
 // The command-string service on GStreamer: MPEGVideo devices by alias, and
