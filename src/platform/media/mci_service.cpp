@@ -27,12 +27,17 @@ std::uint32_t MciService::sendString(const char* command, char* reply, std::uint
     std::string text;
     const std::size_t room = reply ? replyLength : 0;
     const auto code = execute(command, text, room);
-    // Before GStreamer is ready only a command that needs no device can
-    // have failed (a device's open waits for it); its log line is dropped.
-    if (code != kOk && mediaProcessReady())
-        GST_CAT_DEBUG(tovimo_debug, "\"%s\" answered %u%s%s", command, code,
+    const auto answer = copyReply(code, text, reply, replyLength);
+    // Until GStreamer is ready nothing is logged: only commands that need no
+    // device run before then (an open waits for it).
+    if (!mediaProcessReady())
+        return answer;
+    if (answer != kOk)
+        GST_CAT_DEBUG(tovimo_debug, "\"%s\" answered %u%s%s", command, answer,
                       lastFailureReason_.empty() ? "" : ": ", lastFailureReason_.c_str());
-    return copyReply(code, text, reply, replyLength);
+    else
+        GST_CAT_LOG(tovimo_debug, "\"%s\" answered 0 \"%s\"", command, text.c_str());
+    return answer;
 }
 
 bool MciService::getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) {

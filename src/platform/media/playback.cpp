@@ -327,9 +327,9 @@ void Playback::reachEnd() {
 }
 
 void Playback::fail(PlaybackFailure failure) {
+    if (failure.missingPlugin.empty())
+        failure.missingPlugin = missingPlugin_;
     GST_CAT_INFO(tovimo_debug, "engine failed: %s", failure.describe().c_str());
-    if (failure_ && failure.missingPlugin.empty() && !failure_->missingPlugin.empty())
-        failure.missingPlugin = failure_->missingPlugin;
     failure_ = std::move(failure);
 }
 
@@ -351,29 +351,29 @@ void Playback::handle(GstMessage* message) {
         // only time out. Unless audio or video was found, nothing can play.
         if (gst_is_missing_plugin_message(message)) {
             const GStringPtr description(gst_missing_plugin_message_get_description(message));
-            PlaybackFailure missing;
-            missing.missingPlugin = description ? description.get() : "a plugin";
-            if (GST_MESSAGE_SRC(message)) {
-                const GStringPtr path(gst_object_get_path_string(GST_MESSAGE_SRC(message)));
-                missing.element = path.get();
-            }
-            GST_CAT_INFO(tovimo_debug, "missing plugin: %s", missing.describe().c_str());
-            if (!streams_ || !hasAudioOrVideo(streams_.get()))
+            missingPlugin_ = description ? description.get() : "a plugin";
+            GST_CAT_INFO(tovimo_debug, "missing plugin: %s", missingPlugin_.c_str());
+            // A missing piece beside playable audio or video (a subtitle
+            // format, say) leaves the rest to play.
+            if (!unplayable_ && (!streams_ || !hasAudioOrVideo(streams_.get()))) {
                 unplayable_ = true;
-            if (!failure_)
-                failure_ = std::move(missing);
-            else if (failure_->missingPlugin.empty())
-                failure_->missingPlugin = missing.missingPlugin;
+                PlaybackFailure missing;
+                if (GST_MESSAGE_SRC(message)) {
+                    const GStringPtr path(gst_object_get_path_string(GST_MESSAGE_SRC(message)));
+                    missing.element = path.get();
+                }
+                fail(std::move(missing));
+            }
         }
         break;
     case GST_MESSAGE_STREAM_COLLECTION: {
         GstStreamCollection* collection = nullptr;
         gst_message_parse_stream_collection(message, &collection);
         streams_.reset(collection);
-        if (collection && gst_stream_collection_get_size(collection) > 0 && !hasAudioOrVideo(collection)) {
+        if (collection && gst_stream_collection_get_size(collection) > 0 && !hasAudioOrVideo(collection) &&
+            !unplayable_) {
             unplayable_ = true;
-            if (!failure_)
-                failure_ = PlaybackFailure{"the file holds neither audio nor video", {}, {}, {}};
+            fail(PlaybackFailure{"the file holds neither audio nor video", {}, {}, {}});
         }
         break;
     }

@@ -127,7 +127,8 @@ private:
     std::int64_t repeatFromMs_ = 0;
     std::int32_t volume_ = 1000;
     std::optional<PlaybackFailure> failure_;
-    bool unplayable_ = false; // set while opening: nothing here can be played
+    std::string missingPlugin_; // what the engine last found missing
+    bool unplayable_ = false;   // nothing in the file can be played
 
     bool hasVideo_ = false;
     int videoWidth_ = 0;

@@ -48,6 +48,11 @@ bool x11DisplayAvailable() {
 
 XErrorTrap::XErrorTrap(Display* display) : display_(display), firstSerial_(NextRequest(display)) {
     installXErrorHandler();
+    // Left by a closed connection that had the same address.
+    const std::lock_guard lock(xErrorsMutex);
+    std::erase_if(xErrors, [this](const XErrorRecord& record) {
+        return record.display == display_ && record.serial >= firstSerial_;
+    });
 }
 
 XErrorTrap::~XErrorTrap() {

@@ -152,6 +152,29 @@ TEST_F(Embedding, DrawsTheVideoInsideTheParentAndRescalesWhilePaused) {
     EXPECT_EQ(childCount(), 0u);
 }
 
+TEST_F(Embedding, ShowsTheLastFrameAtTheEndAndRescalesIt) {
+    testing::ScratchFolder folder;
+    const std::string clip = folder.file("bars.mp4");
+    ASSERT_TRUE(testing::makeMedia("mp4", clip));
+    MciService service;
+    const std::string open =
+        "open " + clip + " alias Media parent " + std::to_string(parent_) + " style 1073741824";
+    ASSERT_EQ(service.sendString(open.c_str(), nullptr, 0), 0u);
+    char length[128];
+    ASSERT_EQ(service.sendString("status Media length", length, sizeof length), 0u);
+    const std::string seek = std::string("seek Media to ") + length;
+    ASSERT_EQ(service.sendString(seek.c_str(), nullptr, 0), 0u);
+    ASSERT_EQ(service.sendString("put Media window at 0 0 160 120", nullptr, 0), 0u);
+    EXPECT_TRUE(barsShown(160, 120));
+    ASSERT_EQ(service.sendString("play Media", nullptr, 0), 0u);
+    char position[128];
+    ASSERT_EQ(service.sendString("status Media position", position, sizeof position), 0u);
+    EXPECT_STREQ(position, length);
+    ASSERT_EQ(service.sendString("put Media window at 0 0 320 240", nullptr, 0), 0u);
+    EXPECT_TRUE(barsShown(320, 240));
+    ASSERT_EQ(service.sendString("close all", nullptr, 0), 0u);
+}
+
 TEST_F(Embedding, TurnsAPhoneVideoUprightAndLetterboxesIt) {
     testing::ScratchFolder folder;
     const std::string clip = folder.file("upright.mp4");
