@@ -16,6 +16,7 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -109,13 +110,20 @@ public:
     Soak(MciService& service, Window parent, int playMs)
         : service_(service), parent_(parent), playMs_(playMs) {}
 
-    // One file, from open to close.
+    // One file, from open to close. A failed open is counted alone: the
+    // commands after it would only answer that the device is not open.
     void run(const std::string& path) {
         kind_ = path.substr(path.rfind('.') + 1);
-        send("open " + path + " type MPEGVideo alias soak parent " + std::to_string(parent_) +
-             " style 1073741824");
+        const auto opened = std::chrono::steady_clock::now();
+        if (!send("open " + path + " type MPEGVideo alias soak parent " + std::to_string(parent_) +
+                  " style 1073741824")) {
+            const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - opened;
+            longestFailedOpen_ = std::max(longestFailedOpen_, waited.count());
+            return;
+        }
         send("put soak window at 0 0 320 240");
-        const std::string length = send("status soak length");
+        std::string length;
+        send("status soak length", &length);
         send("play soak");
         pause();
         send("seek soak to " + std::to_string(std::atol(length.c_str()) / 2));
@@ -128,14 +136,18 @@ public:
     }
 
     const std::map<std::string, int>& failures() const { return failures_; }
+    double longestFailedOpen() const { return longestFailedOpen_; }
 
 private:
-    std::string send(const std::string& command) {
+    bool send(const std::string& command, std::string* replyText = nullptr) {
         char reply[128] = "";
-        if (const auto code = service_.sendString(command.c_str(), reply, sizeof reply); code != 0)
+        const auto code = service_.sendString(command.c_str(), reply, sizeof reply);
+        if (code != 0)
             ++failures_[command.substr(0, command.find(' ')) + " " + std::to_string(code) + " (" + kind_ +
                         ")"];
-        return reply;
+        else if (replyText)
+            *replyText = reply;
+        return code == 0;
     }
 
     void pause() const { std::this_thread::sleep_for(std::chrono::milliseconds(playMs_)); }
@@ -145,6 +157,7 @@ private:
     int playMs_;
     std::map<std::string, int> failures_;
     std::string kind_;
+    double longestFailedOpen_ = 0;
 };
 
 } // namespace
@@ -206,6 +219,8 @@ int main(int argc, char* argv[]) {
 
     for (const auto& [what, count] : soak.failures())
         std::printf("failed: %s x%d\n", what.c_str(), count);
+    if (soak.longestFailedOpen() > 0)
+        std::printf("longest failed open: %.1f s\n", soak.longestFailedOpen());
     const Sample* reference = nullptr;
     for (const auto& s : samples)
         if (s.cycle == 50)
