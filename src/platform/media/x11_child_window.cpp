@@ -39,11 +39,14 @@ void installXErrorHandler() {
 }
 
 bool x11DisplayAvailable() {
-    static const bool available = [] {
+    // The probe's connection stays open for the life of the process (an
+    // Xvfb with no other client would reset under the sink otherwise), held
+    // here so that it is not lost.
+    static Display* const probe = [] {
         const char* name = std::getenv("DISPLAY");
-        return name && *name && XOpenDisplay(nullptr) != nullptr;
+        return name && *name ? XOpenDisplay(nullptr) : nullptr;
     }();
-    return available;
+    return probe != nullptr;
 }
 
 XErrorTrap::XErrorTrap(Display* display) : display_(display), firstSerial_(NextRequest(display)) {
