@@ -38,7 +38,8 @@ double medianMs(const char* what, const std::function<void()>& run) {
         const double cpuStart = cpuMs();
         const auto start = std::chrono::steady_clock::now();
         run();
-        wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        wall.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         cpu.push_back(cpuMs() - cpuStart);
     }
     std::sort(wall.begin(), wall.end());

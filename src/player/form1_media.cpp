@@ -151,8 +151,9 @@ void Form1::PlayAVIPictureBox(QString& FileName, tk::PictureBox& Window) {
 void Form1::PlayAVIPictureBox(QByteArray& FileName, tk::PictureBox& Window) {
     FileName = GetShortName(FileName);
     const std::int32_t handle = Window.hWnd();
-    sendWithReply(QByteArrayLiteral("Open ") + FileName + QByteArrayLiteral(" type MPEGVideo Alias Media parent ") +
-                      QByteArray::number(handle) + QByteArrayLiteral(" style ") + QByteArray(kChildWindowStyle),
+    sendWithReply(QByteArrayLiteral("Open ") + FileName +
+                      QByteArrayLiteral(" type MPEGVideo Alias Media parent ") + QByteArray::number(handle) +
+                      QByteArrayLiteral(" style ") + QByteArray(kChildWindowStyle),
                   nullptr, 0);
     tk::DoEvents();
 

@@ -139,7 +139,8 @@ public:
         QStyledItemDelegate::paint(painter, shifted, index);
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return QStyledItemDelegate::sizeHint(option, index) + QSize(box_.depthOf(index.row()) * kIndentPixels, 0);
+        return QStyledItemDelegate::sizeHint(option, index) +
+               QSize(box_.depthOf(index.row()) * kIndentPixels, 0);
     }
 
 protected:
@@ -155,8 +156,7 @@ private:
     QIcon openIcon_, closedIcon_;
 };
 
-namespace {
-} // namespace
+namespace {} // namespace
 
 QStringList volumesFromMountTable(std::string_view table) {
     QStringList volumes{QStringLiteral("/")};
@@ -441,8 +441,9 @@ QByteArray FileListBox::NativeFileName() const {
     if (selected.isEmpty())
         return {};
     const int index = row(selected.first());
-    return index >= 0 && static_cast<std::size_t>(index) < names_.size() ? names_[static_cast<std::size_t>(index)]
-                                                                          : QByteArray();
+    return index >= 0 && static_cast<std::size_t>(index) < names_.size()
+               ? names_[static_cast<std::size_t>(index)]
+               : QByteArray();
 }
 
 FolderView::FolderView(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
