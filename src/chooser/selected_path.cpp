@@ -2,7 +2,8 @@
 
 namespace tovimo::chooser {
 namespace {
-template <typename Text> Text join(const Text& folder, const Text& fileName, const Text& separator, const Text& doubled) {
+template <typename Text>
+Text join(const Text& folder, const Text& fileName, const Text& separator, const Text& doubled) {
     Text path = folder.endsWith(separator) ? folder + fileName : folder + separator + fileName;
     if (path.indexOf(doubled, 1) >= 0)
         path.replace(doubled, separator);

@@ -23,7 +23,9 @@ Form1::Form1(media::MediaCommandService& media, media::ShortPathService& shortPa
     connectHandlers();
 }
 
-Form1::~Form1() { delete frmSelFile_.data(); }
+Form1::~Form1() {
+    delete frmSelFile_.data();
+}
 
 void Form1::buildDesign() {
     setWindowTitle(QStringLiteral("Tovimo"));

@@ -154,8 +154,9 @@ void Form1::PlayAVIPictureBox(QByteArray& FileName, tk::PictureBox& Window) {
     emit mediaOpening(QFile::decodeName(FileName));
     FileName = GetShortName(FileName);
     const std::int32_t handle = Window.hWnd();
-    sendWithReply(QByteArrayLiteral("Open ") + FileName + QByteArrayLiteral(" type MPEGVideo Alias Media parent ") +
-                      QByteArray::number(handle) + QByteArrayLiteral(" style ") + QByteArray(kChildWindowStyle),
+    sendWithReply(QByteArrayLiteral("Open ") + FileName +
+                      QByteArrayLiteral(" type MPEGVideo Alias Media parent ") + QByteArray::number(handle) +
+                      QByteArrayLiteral(" style ") + QByteArray(kChildWindowStyle),
                   nullptr, 0);
     tk::DoEvents();
 

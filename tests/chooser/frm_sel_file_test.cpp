@@ -282,7 +282,8 @@ TEST(ChooserFromThePlayer, ANameThatIsNotUtf8IsListedAndOpensByItsBytes) {
     ASSERT_EQ(chooser->File1.count(), 2);
 
     for (int row = 0; row < 2; ++row) {
-        const QByteArray name = chooser->File1.item(row)->text().startsWith(QLatin1Char('c')) ? names[0] : names[1];
+        const QByteArray name =
+            chooser->File1.item(row)->text().startsWith(QLatin1Char('c')) ? names[0] : names[1];
         SCOPED_TRACE(name.toStdString());
         EXPECT_TRUE(chooser->File1.item(row)->text().contains(QChar(QChar::ReplacementCharacter)));
         doubleClickRow(chooser->File1, row);

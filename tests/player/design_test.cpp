@@ -22,7 +22,6 @@ struct ControlRow {
 
 class Form1Design : public tovimo::testing::Form1Fixture {
 protected:
-
     struct Control {
         QWidget* widget;
         tk::TwipsGeometry* geometry;
@@ -169,7 +168,8 @@ TEST_F(Form1Design, ButtonsWithSymbolCaptionsAreSpokenByWhatTheyDo) {
     EXPECT_EQ(form.Command6.Caption(), QStringLiteral("X"));
 
     // The screen-mode button's name follows its caption both ways.
-    for (const auto& [caption, name] : {std::pair{"F", "Full screen"}, {"S", "Window"}, {"F", "Full screen"}}) {
+    for (const auto& [caption, name] :
+         {std::pair{"F", "Full screen"}, {"S", "Window"}, {"F", "Full screen"}}) {
         EXPECT_EQ(form.Command7.Caption(), QString::fromLatin1(caption));
         EXPECT_EQ(spoken(form.Command7), QString::fromLatin1(name));
         f.Command7_Click();

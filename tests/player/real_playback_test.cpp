@@ -7,10 +7,10 @@
 #include "support/test_media.h"
 #include "support/test_paths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QCoreApplication>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
@@ -226,11 +226,11 @@ TEST(RealPlaybackScaled, VideoFillsThePictureAreaOnScaledScreens) {
         QProcess server;
         server.setProcessChannelMode(QProcess::SeparateChannels);
         // -displayfd 1: the server picks a free display and writes its number.
-        server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                              QStringLiteral("-screen"), QStringLiteral("0"),
-                                              QStringLiteral("2560x1600x24"), QStringLiteral("-dpi"),
-                                              QStringLiteral("96"), QStringLiteral("-nolisten"),
-                                              QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        server.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                      QStringLiteral("0"), QStringLiteral("2560x1600x24"), QStringLiteral("-dpi"),
+                      QStringLiteral("96"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                      QStringLiteral("-noreset")});
         ASSERT_TRUE(server.waitForStarted(10000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return server.canReadLine(); }, 10000));
         const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine()).trimmed();
@@ -242,8 +242,9 @@ TEST(RealPlaybackScaled, VideoFillsThePictureAreaOnScaledScreens) {
         env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(scale));
         run.setProcessEnvironment(env);
         run.setProcessChannelMode(QProcess::ForwardedChannels);
-        run.start(QCoreApplication::applicationFilePath(),
-                  {QStringLiteral("--gtest_filter=RealPlayback.VideoFillsThePictureAreaInWindowAndFullScreen")});
+        run.start(
+            QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--gtest_filter=RealPlayback.VideoFillsThePictureAreaInWindowAndFullScreen")});
         EXPECT_TRUE(run.waitForFinished(120000));
         EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.exitCode(), 0);
@@ -257,7 +258,8 @@ TEST_F(RealPlayback, AudioPlaysWithoutSizing) {
         const char* name;
         bool (*make)(const QString&);
     };
-    const Case cases[] = {{"tune é.mp3", tovimo::testing::makeMp3}, {"song é.mid", tovimo::testing::makeMidi}};
+    const Case cases[] = {{"tune é.mp3", tovimo::testing::makeMp3},
+                          {"song é.mid", tovimo::testing::makeMidi}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = folder.file(QString::fromUtf8(c.name));

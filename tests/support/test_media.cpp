@@ -11,9 +11,10 @@ namespace {
 // location is added as one argument so that the path may hold blanks.
 bool runPipeline(const QString& description, const QString& path) {
     QProcess process;
-    process.start(QStringLiteral("gst-launch-1.0"), QStringList{QStringLiteral("-q")} +
-                                                        description.split(QLatin1Char(' '), Qt::SkipEmptyParts) +
-                                                        QStringList{QStringLiteral("location=") + path});
+    process.start(QStringLiteral("gst-launch-1.0"),
+                  QStringList{QStringLiteral("-q")} +
+                      description.split(QLatin1Char(' '), Qt::SkipEmptyParts) +
+                      QStringList{QStringLiteral("location=") + path});
     return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
 }
@@ -30,10 +31,11 @@ bool makeBlueVideo(const QString& path) {
 bool makeQuartersVideo(const QString& path) {
     QString description;
     for (int quarter = 0; quarter < 4; ++quarter)
-        description += QStringLiteral("videotestsrc num-buffers=105 pattern=solid-color foreground-color=0xFF%1 ! "
-                                      "video/x-raw,width=160,height=120,framerate=10/1 ! mix.sink_%2 ")
-                           .arg(kQuarterColours[quarter], 6, 16, QLatin1Char('0'))
-                           .arg(quarter);
+        description +=
+            QStringLiteral("videotestsrc num-buffers=105 pattern=solid-color foreground-color=0xFF%1 ! "
+                           "video/x-raw,width=160,height=120,framerate=10/1 ! mix.sink_%2 ")
+                .arg(kQuarterColours[quarter], 6, 16, QLatin1Char('0'))
+                .arg(quarter);
     description += QStringLiteral("compositor name=mix background=black ");
     for (int quarter = 0; quarter < 4; ++quarter)
         description += QStringLiteral("sink_%1::xpos=%2 sink_%1::ypos=%3 ")

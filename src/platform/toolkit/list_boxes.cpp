@@ -65,22 +65,22 @@ std::vector<FolderEntry> entriesIn(const QString& folder, bool folders) {
     ::closedir(handle);
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(entries.size());
-    for (const FolderEntry& entry : entries)
-        keys.push_back(collator.sortKey(entry.shown));
-    std::vector<std::size_t> order(entries.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int byKey = keys[a].compare(keys[b]);
-        return byKey != 0 ? byKey < 0 : entries[a].name < entries[b].name;
+    struct Keyed {
+        QCollatorSortKey key;
+        FolderEntry entry;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(entries.size());
+    for (FolderEntry& entry : entries)
+        keyed.push_back({collator.sortKey(entry.shown), std::move(entry)});
+    // Names that collate alike (case aside) keep one order: by their bytes.
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        const int byKey = a.key.compare(b.key);
+        return byKey != 0 ? byKey < 0 : a.entry.name < b.entry.name;
     });
-    std::vector<FolderEntry> sorted;
-    sorted.reserve(entries.size());
-    for (std::size_t i : order)
-        sorted.push_back(std::move(entries[i]));
-    return sorted;
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        entries[i] = std::move(keyed[i].entry);
+    return entries;
 }
 
 // Mount tables write blanks, tabs, newlines and backslashes in paths as
@@ -139,7 +139,8 @@ public:
         QStyledItemDelegate::paint(painter, shifted, index);
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return QStyledItemDelegate::sizeHint(option, index) + QSize(box_.depthOf(index.row()) * kIndentPixels, 0);
+        return QStyledItemDelegate::sizeHint(option, index) +
+               QSize(box_.depthOf(index.row()) * kIndentPixels, 0);
     }
 
 protected:
@@ -155,8 +156,7 @@ private:
     QIcon openIcon_, closedIcon_;
 };
 
-namespace {
-} // namespace
+namespace {} // namespace
 
 QStringList volumesFromMountTable(std::string_view table) {
     QStringList volumes{QStringLiteral("/")};
@@ -345,8 +345,6 @@ template <typename FolderListBox> void openStartFolder(FolderListBox& box) {
 
 DirListBox::DirListBox(QWidget* parent) : FolderView(parent) {
     setItemDelegate(new EntryDelegate(*this));
-    // Every entry is one line high: the view need not measure each one.
-    setUniformItemSizes(true);
     openStartFolder(*this);
 }
 
@@ -360,24 +358,21 @@ void DirListBox::setPath(const QString& path) {
 
     const QStringList parts = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QStringList texts{QStringLiteral("/")};
-    std::vector<QByteArray> paths{QByteArrayLiteral("/")};
-    QString ancestor;
+    std::vector<QByteArray> names{QByteArrayLiteral("/")};
     for (const QString& part : parts) {
-        ancestor += QLatin1Char('/') + part;
         texts.push_back(part);
-        paths.push_back(QFile::encodeName(ancestor));
+        names.push_back(QFile::encodeName(part));
     }
-    const QByteArray prefix = folder == QLatin1String("/") ? QByteArray() : QFile::encodeName(folder);
     texts.reserve(texts.size() + static_cast<qsizetype>(subfolders.size()));
-    paths.reserve(paths.size() + subfolders.size());
+    names.reserve(names.size() + subfolders.size());
     for (const FolderEntry& entry : subfolders) {
         texts.push_back(entry.shown);
-        paths.push_back(prefix + '/' + entry.name);
+        names.push_back(entry.name);
     }
 
     clear();
     ancestorRows_ = static_cast<int>(parts.size());
-    paths_ = std::move(paths);
+    names_ = std::move(names);
     addItems(texts); // one insertion: thousands of subfolders list at once
     setCurrentRow(ancestorRows_);
 
@@ -392,9 +387,15 @@ QString DirListBox::List(int index) const {
 }
 
 QByteArray DirListBox::NativeList(int index) const {
-    if (index < 0 || index >= count() || static_cast<std::size_t>(index) >= paths_.size())
+    if (index < 0 || index >= count() || static_cast<std::size_t>(index) >= names_.size())
         throw std::out_of_range("folder list index out of range");
-    return paths_[static_cast<std::size_t>(index)];
+    // Row 0 is the root; each ancestor row adds its name to the one above;
+    // subfolders add theirs to the opened folder.
+    const int parent = std::min(index, ancestorRows_ + 1) - 1;
+    QByteArray path;
+    for (int row = 1; row <= parent; ++row)
+        path += '/' + names_[static_cast<std::size_t>(row)];
+    return index == 0 ? names_[0] : path + '/' + names_[static_cast<std::size_t>(index)];
 }
 
 void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -440,12 +441,16 @@ QByteArray FileListBox::NativeFileName() const {
     if (selected.isEmpty())
         return {};
     const int index = row(selected.first());
-    return index >= 0 && static_cast<std::size_t>(index) < names_.size() ? names_[static_cast<std::size_t>(index)]
-                                                                          : QByteArray();
+    return index >= 0 && static_cast<std::size_t>(index) < names_.size()
+               ? names_[static_cast<std::size_t>(index)]
+               : QByteArray();
 }
 
 FolderView::FolderView(QWidget* parent) : QListWidget(parent), TwipsGeometry(this) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Every entry is one line high: the view need not measure each one, which
+    // for a folder of many thousand entries is most of the time it takes.
+    setUniformItemSizes(true);
 }
 
 void FolderView::keyPressEvent(QKeyEvent* event) {

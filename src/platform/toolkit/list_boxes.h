@@ -129,8 +129,8 @@ private:
     // the opened folder.
     int depthOf(int row) const;
 
-    int ancestorRows_ = 0;           // rows 0..ancestorRows_ are the opened folder and its ancestors
-    std::vector<QByteArray> paths_;  // each row's full path, as bytes
+    int ancestorRows_ = 0;          // rows 0..ancestorRows_: the root, the ancestors, the opened folder
+    std::vector<QByteArray> names_; // each row's own name, as bytes ("/" for the root)
 };
 
 // The files of one folder (no folders, no hidden files, no name filter),

@@ -6,8 +6,8 @@
 #include <QFile>
 #include <fcntl.h>
 #include <functional>
-#include <sys/file.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,7 +47,8 @@ TEST(InstanceLock, OnlyALockHeldByAnotherProcessCountsAsAnotherInstance) {
 
 TEST(InstanceLock, WithoutARuntimeFolderAPrivateFolderIsMadeInTheTemporaryFolder) {
     TempFolder temp;
-    for (const QString& runtime : {QString(), QStringLiteral("relative"), temp.file(QStringLiteral("missing"))}) {
+    for (const QString& runtime :
+         {QString(), QStringLiteral("relative"), temp.file(QStringLiteral("missing"))}) {
         tk::App::InstanceLock lock = tk::App::takeInstanceLock(runtime, temp.path());
         EXPECT_EQ(lock.state, State::Taken) << runtime.toStdString();
         release(lock);
