@@ -121,9 +121,10 @@ TEST_F(MediaChannel, PositionAndVolumeShareOneReplyBufferThatKeepsItsContent) {
     media.answer("status Media length", silent);
     EXPECT_EQ(f.MediaLength(), 0) << "the length query has a fresh buffer of its own";
 
-    // A failed query clears the first character, as the service does.
+    // A failed query leaves the shared reply as it was, as the service does:
+    // the position reads the stale volume reply again.
     media.answer("status Media position", {263, {}});
-    EXPECT_EQ(form.MediaPosition(), 0);
+    EXPECT_EQ(form.MediaPosition(), 1);
 }
 
 TEST_F(MediaChannel, SendMediaCommandReportsFailureOnlyWhenAsked) {
