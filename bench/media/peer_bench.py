@@ -31,22 +31,13 @@ import sys
 import tempfile
 import time
 
+# The same generated clip as the media benchmark beside this file.
+from media_bench import make_clip
+
 PICTURE = (632, 557)
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 # A day without the notice, so that the first window mapped is the player's.
 PLAIN_DAY = "@2026-12-11 12:00:00"
-
-
-def make_clip(path, seconds):
-    pipeline = (
-        f"videotestsrc num-buffers={seconds * 30} pattern=smpte horizontal-speed=8 "
-        f"! video/x-raw,width=1920,height=1080,framerate=30/1,format=I420 "
-        f"! x264enc speed-preset=veryfast bitrate=8000 key-int-max=60 ! h264parse ! mp4mux name=m "
-        f"! filesink location={path} "
-        f"audiotestsrc samplesperbuffer=4800 num-buffers={seconds * 10} ! audio/x-raw,rate=48000,channels=2 "
-        f"! audioconvert ! avenc_aac ! aacparse ! m."
-    )
-    subprocess.run(["gst-launch-1.0", "-q"] + pipeline.split(), check=True)
 
 
 def cpu_seconds(pid):
