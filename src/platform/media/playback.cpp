@@ -56,7 +56,7 @@ GstElement* makeAutoFlip() {
 // converted, and a full-size frame pool more. A sink that scales by itself
 // (Xv) takes any size, and the scaler then passes frames through. The first
 // converter only works for formats that the flip cannot take.
-// Returns a floating bin holding a reference to `sink`, or null.
+// Returns a floating bin that holds a reference of its own to `sink`, or null.
 GstElement* videoOutputFor(GstElement* sink) {
     GstElement* bin = gst_bin_new("video-output");
     GstElement* in = gst_element_factory_make("videoconvert", nullptr);
@@ -70,7 +70,8 @@ GstElement* videoOutputFor(GstElement* sink) {
         gst_object_unref(gst_object_ref_sink(bin));
         return nullptr;
     }
-    gst_bin_add_many(GST_BIN(bin), in, flip, scale, out, GST_ELEMENT(gst_object_ref(sink)), nullptr);
+    // The sink is already owned (not floating): the bin takes a reference of its own.
+    gst_bin_add_many(GST_BIN(bin), in, flip, scale, out, sink, nullptr);
     if (!gst_element_link_many(in, flip, scale, out, sink, nullptr)) {
         gst_object_unref(gst_object_ref_sink(bin));
         return nullptr;
