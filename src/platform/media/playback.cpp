@@ -495,9 +495,9 @@ void Playback::takeMessages() {
         handle(message.get());
 }
 
-// Reads messages until one of `types` comes from the pipeline or the time
-// runs out. Errors from any element, and a file found unplayable, end the
-// wait at once. Returns the type that ended the wait: GST_MESSAGE_ERROR for
+// Reads messages until one of `types` comes from the pipeline (a duration
+// change from any element) or the time runs out. Errors from any element,
+// and a file found unplayable, end the wait at once. Returns the type that ended the wait: GST_MESSAGE_ERROR for
 // a failure, GST_MESSAGE_UNKNOWN on time-out.
 GstMessageType Playback::waitFor(int types, Clock::duration timeout) {
     const auto deadline = Clock::now() + timeout;
@@ -513,7 +513,10 @@ GstMessageType Playback::waitFor(int types, Clock::duration timeout) {
         handle(message.get());
         if (type == GST_MESSAGE_ERROR || unplayable_)
             return GST_MESSAGE_ERROR;
-        if ((type & types) && GST_MESSAGE_SRC(message.get()) == GST_OBJECT(pipeline_.get()))
+        // A bin keeps its children's ASYNC_DONE and EOS to itself and posts
+        // its own, but passes a parser's DURATION_CHANGED up as it is.
+        if ((type & types) && (type == GST_MESSAGE_DURATION_CHANGED ||
+                               GST_MESSAGE_SRC(message.get()) == GST_OBJECT(pipeline_.get())))
             return type;
     }
 }
