@@ -242,6 +242,23 @@ PlaybackFailure failureOf(GstMessage* message) {
     return failure;
 }
 
+// The decoding bin inside playbin3's URI decoder, or null.
+ElementPtr decodeBinIn(GstElement* playbin) {
+    ElementPtr found;
+    GstIterator* children = gst_bin_iterate_recurse(GST_BIN(playbin));
+    GValue item = G_VALUE_INIT;
+    while (!found && gst_iterator_next(children, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(element);
+        if (factory && std::strcmp(GST_OBJECT_NAME(factory), "decodebin3") == 0)
+            found.reset(GST_ELEMENT(gst_object_ref(element)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(children);
+    return found;
+}
+
 } // namespace
 
 std::string PlaybackFailure::describe() const {
@@ -346,9 +363,30 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
     return kOk;
 }
 
-std::uint32_t Playback::preroll(const std::string& path) {
+// playbin3's URI decoder starts its source before it brings the decoding
+// bin to PAUSED. The first stream can reach the decoding bin in that gap: the
+// element it then adds for the stream takes the bin's READY state, refuses
+// the first buffer as flushing, and the stream stops there with no error, so
+// the preroll would only time out. The decoding bin is therefore brought to
+// PAUSED on its own first, and left out of the pipeline's change meanwhile.
+GstStateChangeReturn Playback::startPaused() {
     GstElement* playbin = pipeline_.get();
+    const ElementPtr decoding = decodeBinIn(playbin);
+    if (decoding) {
+        gst_element_set_locked_state(decoding.get(), TRUE);
+        if (gst_element_set_state(decoding.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+            gst_element_set_locked_state(decoding.get(), FALSE);
+            return GST_STATE_CHANGE_FAILURE;
+        }
+    }
     const GstStateChangeReturn change = gst_element_set_state(playbin, GST_STATE_PAUSED);
+    if (decoding)
+        gst_element_set_locked_state(decoding.get(), FALSE);
+    return change;
+}
+
+std::uint32_t Playback::preroll(const std::string& path) {
+    const GstStateChangeReturn change = startPaused();
     if (change == GST_STATE_CHANGE_FAILURE) {
         takeMessages();
         return kInternalError;

@@ -98,6 +98,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     std::uint32_t preroll(const std::string& path);
+    GstStateChangeReturn startPaused();
     bool queryLength();
     bool seekTo(std::int64_t startMs, std::optional<std::int64_t> stopMs);
     bool seekPaused(std::int64_t targetMs, std::optional<std::int64_t> stopMs = std::nullopt);
