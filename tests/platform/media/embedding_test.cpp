@@ -111,6 +111,12 @@ protected:
         return count;
     }
 
+    // The open command that puts the clip's video into a child of the parent.
+    std::string openInParent(const std::string& clip) const {
+        return "Open " + clip + " type MPEGVideo Alias Media parent " + std::to_string(parent_) +
+               " style 1073741824";
+    }
+
     static inline Display* display_ = nullptr;
     Window parent_ = 0;
 };
@@ -120,8 +126,7 @@ TEST_F(Embedding, DrawsTheVideoInsideTheParentAndRescalesWhilePaused) {
     const std::string clip = folder.file("bars.mp4");
     ASSERT_TRUE(testing::makeMedia("mp4", clip));
     MciService service;
-    const std::string open = "Open " + clip + " type MPEGVideo Alias Media parent " +
-                             std::to_string(parent_) + " style 1073741824";
+    const std::string open = openInParent(clip);
     ASSERT_EQ(service.sendString(open.c_str(), nullptr, 0), 0u);
     EXPECT_EQ(childCount(), 1u);
 
@@ -157,8 +162,7 @@ TEST_F(Embedding, ShowsTheLastFrameAtTheEndAndRescalesIt) {
     const std::string clip = folder.file("bars.mp4");
     ASSERT_TRUE(testing::makeMedia("mp4", clip));
     MciService service;
-    const std::string open =
-        "open " + clip + " alias Media parent " + std::to_string(parent_) + " style 1073741824";
+    const std::string open = openInParent(clip);
     ASSERT_EQ(service.sendString(open.c_str(), nullptr, 0), 0u);
     char length[128];
     ASSERT_EQ(service.sendString("status Media length", length, sizeof length), 0u);
@@ -180,8 +184,7 @@ TEST_F(Embedding, TurnsAPhoneVideoUprightAndLetterboxesIt) {
     const std::string clip = folder.file("upright.mp4");
     ASSERT_TRUE(testing::makeRotatedMp4(clip));
     MciService service;
-    const std::string open =
-        "open " + clip + " alias Media parent " + std::to_string(parent_) + " style 1073741824";
+    const std::string open = openInParent(clip);
     ASSERT_EQ(service.sendString(open.c_str(), nullptr, 0), 0u);
     char reply[128];
     ASSERT_EQ(service.sendString("where Media source", reply, sizeof reply), 0u);
