@@ -20,6 +20,8 @@ void print(std::FILE* stream, const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // First: it may start the program again, before any thread runs.
+    tovimo::media::restartWithMallocSlices(argv);
     // Read before Qt starts, so that --help and --version work with no display.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

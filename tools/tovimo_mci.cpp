@@ -7,6 +7,7 @@
 
 int main(int argc, char* argv[]) {
     // Before any thread starts: each file played starts streaming threads.
+    tovimo::media::restartWithMallocSlices(argv);
     tovimo::media::tuneAllocator();
     tovimo::media::initializeProcess();
     const std::vector<std::string> arguments(argv + 1, argv + argc);

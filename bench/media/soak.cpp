@@ -8,8 +8,8 @@
 // Run by hand under an X server (Xvfb will do):
 //   build/bench/media/tovimo_media_soak [--cycles 1000] [--every 100] [--play-ms 30]
 //                                       [--default-allocator]
-// --default-allocator leaves glibc's malloc as it is, to compare with the
-// tuning the programs apply at start-up.
+// --default-allocator leaves glibc's malloc and GLib's slice allocator as
+// they are, to compare with the tuning the programs apply at start-up.
 #include "media_fixtures.h"
 #include "platform/media/allocator_tuning.h"
 #include "platform/media/mci_service.h"
@@ -163,15 +163,17 @@ private:
 } // namespace
 
 int main(int argc, char* argv[]) {
-    tovimo::media::initializeProcess();
     Options options;
     if (!readOptions(argc, argv, options)) {
         std::cerr
             << "usage: tovimo_media_soak [--cycles N] [--every N] [--play-ms MS] [--default-allocator]\n";
         return 2;
     }
-    if (!options.defaultAllocator)
+    if (!options.defaultAllocator) {
+        tovimo::media::restartWithMallocSlices(argv);
         tovimo::media::tuneAllocator();
+    }
+    tovimo::media::initializeProcess();
 
     Display* display = XOpenDisplay(nullptr);
     if (!display) {

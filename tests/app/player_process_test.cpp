@@ -1,6 +1,7 @@
 // The installed program as the desktop runs it: started with a file on its
 // command line, on a private session bus, driven through MPRIS, with a
 // stand-in screen saver recording what it is asked.
+#include "platform/media/allocator_tuning.h"
 #include "session_bus_fixture.h"
 #include "support/test_paths.h"
 
@@ -80,6 +81,7 @@ protected:
     // Starts the program in the test folder; `busAddress` empty: no bus.
     void start(const QStringList& arguments, const QString& busAddress) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("G_SLICE"));
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                            busAddress.isEmpty()
                                ? QStringLiteral("unix:path=") + folder.file(QStringLiteral("no-bus"))
@@ -242,6 +244,12 @@ TEST_F(PlayerProcess, WithoutASessionBusItPlaysAndSaysNothing) {
     start({QStringLiteral("clip.mkv")}, QString());
     EXPECT_TRUE(QTest::qWaitFor([&] { return bluePixels() > 100000; }, 15000)) << "the video shows";
     EXPECT_EQ(player.state(), QProcess::Running);
+    // Started again in the same process with GLib's slices from malloc,
+    // where the slice allocator would grow with every file played.
+    QFile environ(QStringLiteral("/proc/%1/environ").arg(player.processId()));
+    ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
+    EXPECT_EQ(environ.readAll().split('\0').contains("G_SLICE=always-malloc"),
+              tovimo::media::sliceAllocatorKeepsFreedBlocks());
     player.terminate();
     player.waitForFinished(5000);
     EXPECT_EQ(QString::fromLocal8Bit(player.readAllStandardError()), QString());
