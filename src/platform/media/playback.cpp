@@ -137,12 +137,6 @@ void onElementSetup(GstElement*, GstElement* element, gpointer) {
         if (input)
             gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, limitDecoderThreads, nullptr,
                               nullptr);
-    } else if (std::strcmp(kind, "urisourcebin") == 0 &&
-               g_object_class_find_property(G_OBJECT_GET_CLASS(element), "parse-streams")) {
-        // Demuxing in the source bin puts a multiqueue of its own in front of
-        // the decoding bin's: every buffer then crosses one more thread, and
-        // a file has nothing to buffer. The decoding bin demuxes just as well.
-        g_object_set(element, "parse-streams", FALSE, nullptr);
     } else if (std::strcmp(kind, "queue") == 0 && std::strcmp(GST_OBJECT_NAME(element), "vqueue") == 0) {
         // The queue in front of the video sink holds decoded frames at their
         // full size (3 MB each at 1080p, 12 MB at 4K). The decoder keeps well
