@@ -31,7 +31,6 @@ constexpr auto kSeekTimeout = std::chrono::seconds(5);
 // Where a seek to the length lands when the frame rate is not known.
 constexpr double kDefaultFrameMs = 40;
 
-// The synthesiser's own gain is too quiet to hear beside other media.
 // playbin's GstPlayFlags, which it does not install as a public header.
 constexpr guint kPlayFlagSoftVolume = 0x10;
 constexpr guint kPlayFlagNativeVideo = 0x40;
@@ -129,6 +128,7 @@ void onElementSetup(GstElement*, GstElement* element, gpointer) {
     if (std::strcmp(kind, "fluiddec") == 0) {
         if (const char* font = soundFontPath())
             g_object_set(element, "soundfont", font, nullptr);
+        // The synthesiser's own gain is too quiet to hear beside other media.
         g_object_set(element, "synth-gain", 1.0, nullptr);
     } else if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "max-threads") &&
                gst_element_factory_list_is_type(factory, GST_ELEMENT_FACTORY_TYPE_DECODER |
@@ -543,8 +543,9 @@ void Playback::takeMessages() {
 
 // Reads messages until one of `types` comes from the pipeline (a duration
 // change from any element) or the time runs out. Errors from any element,
-// and a file found unplayable, end the wait at once. Returns the type that ended the wait: GST_MESSAGE_ERROR
-// for a failure, GST_MESSAGE_UNKNOWN on time-out.
+// and a file found unplayable, end the wait at once. Returns the type that
+// ended the wait: GST_MESSAGE_ERROR for a failure, GST_MESSAGE_UNKNOWN on
+// time-out.
 GstMessageType Playback::waitFor(int types, Clock::duration timeout) {
     const auto deadline = Clock::now() + timeout;
     for (;;) {

@@ -156,8 +156,6 @@ private:
     QIcon openIcon_, closedIcon_;
 };
 
-namespace {} // namespace
-
 QStringList volumesFromMountTable(std::string_view table) {
     QStringList volumes{QStringLiteral("/")};
     while (!table.empty()) {
