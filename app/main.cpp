@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/desktop_session.h"
+#include "app/x11_display.h"
 #include "platform/media/allocator_tuning.h"
 #include "platform/media/mci_service.h"
 #include "platform/toolkit/app.h"
@@ -44,6 +45,8 @@ int main(int argc, char* argv[]) {
 
     // Before any thread starts: each file played starts streaming threads.
     tovimo::media::tuneAllocator();
+    if (!tovimo::app::prepareX11Display())
+        return tovimo::app::kNoDisplayExitStatus;
     // fontconfig reads its configuration and font caches at the first font
     // lookup, which would otherwise come in the middle of building the
     // window. Read them beside Qt's own start instead.
@@ -51,11 +54,8 @@ int main(int argc, char* argv[]) {
     // Before Qt opens its X connection: the video sinks draw from their own
     // threads through Xlib.
     tovimo::media::initializeProcess();
-    // Video is drawn into X11 child windows: on a Wayland desktop run through
-    // XWayland.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
+    tovimo::app::endCleanlyWhenDisplayIsLost();
     QApplication::setApplicationName(QStringLiteral("Tovimo"));
     QApplication::setDesktopFileName(QStringLiteral(TOVIMO_APP_ID));
     tovimo::tk::App::registerInstance();

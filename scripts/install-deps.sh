@@ -7,7 +7,7 @@ set -euo pipefail
 runtime_packages=(
   g++ cmake pkg-config make
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libx11-dev libfontconfig-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libx11-dev libxcb1-dev libfontconfig-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-libav gstreamer1.0-x gstreamer1.0-alsa gstreamer1.0-pulseaudio
   libfluidsynth3 timgm6mb-soundfont

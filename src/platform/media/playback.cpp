@@ -720,7 +720,9 @@ std::uint32_t Playback::put(const Rect& rect) {
         return kOk;
     destination_ = rect;
     if (child_) {
-        child_->place(rect.x, rect.y, rect.width, rect.height);
+        // Fails once the parent, and the window with it, is gone.
+        if (child_->place(rect.x, rect.y, rect.width, rect.height) != 0)
+            return kNoWindow;
         destination_.width = child_->width();
         destination_.height = child_->height();
         fitVideoToWindow();
@@ -734,8 +736,8 @@ std::uint32_t Playback::put(const Rect& rect) {
 std::uint32_t Playback::showWindow(bool show) {
     if (!hasVideo_)
         return kNoWindow;
-    if (child_)
-        child_->show(show);
+    if (child_ && child_->show(show) != 0)
+        return kNoWindow;
     return kOk;
 }
 

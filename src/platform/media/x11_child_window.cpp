@@ -1,138 +1,202 @@
 #include "platform/media/x11_child_window.h"
 
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <mutex>
+#include <thread>
+#include <unistd.h>
 
 namespace tovimo::media {
 
 namespace {
 
-struct XErrorRecord {
-    Display* display;
-    unsigned long serial;
-    int code;
+int dropXError(Display*, XErrorEvent*) {
+    return 0;
+}
+
+int endOnXIOError(Display*) {
+    endProcessForLostDisplay();
+}
+
+struct FreeDeleter {
+    void operator()(void* block) const { std::free(block); }
+};
+template <typename T> using MallocPtr = std::unique_ptr<T, FreeDeleter>;
+
+struct Disconnect {
+    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+};
+using ConnectionPtr = std::unique_ptr<xcb_connection_t, Disconnect>;
+
+// The X error code of a checked request: 0 when it succeeded, -1 when the
+// connection is lost (xcb then reports no error at all).
+int errorOf(xcb_connection_t* connection, xcb_void_cookie_t cookie) {
+    const MallocPtr<xcb_generic_error_t> error(xcb_request_check(connection, cookie));
+    if (error)
+        return error->error_code;
+    return xcb_connection_has_error(connection) ? -1 : 0;
+}
+
+ConnectionPtr connectToDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        return nullptr;
+    ConnectionPtr connection(xcb_connect(nullptr, nullptr));
+    if (xcb_connection_has_error(connection.get()))
+        return nullptr;
+    return connection;
+}
+
+// The probing connection, made by a thread of its own so that a server that
+// accepts connections but never answers cannot hold the caller. Never
+// destroyed: that thread may outlive main().
+struct DisplayProbe {
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    xcb_connection_t* connection = nullptr;
+    std::chrono::steady_clock::time_point deadline;
 };
 
-// Errors not yet claimed by a trap. Bounded: errors of connections nobody
-// traps (the video sink's) are dropped oldest first.
-constexpr std::size_t kMaxKeptErrors = 64;
-std::mutex xErrorsMutex;
-std::deque<XErrorRecord> xErrors;
+DisplayProbe& displayProbe() {
+    static DisplayProbe* const probe = [] {
+        auto* made = new DisplayProbe;
+        made->deadline = std::chrono::steady_clock::now() + kDisplayProbeBound;
+        std::thread([made] {
+            xcb_connection_t* connection = connectToDisplay().release();
+            {
+                const std::lock_guard lock(made->mutex);
+                made->connection = connection;
+                made->done = true;
+            }
+            made->answered.notify_all();
+        }).detach();
+        return made;
+    }();
+    return *probe;
+}
 
-int recordXError(Display* display, XErrorEvent* event) {
-    const std::lock_guard lock(xErrorsMutex);
-    if (xErrors.size() == kMaxKeptErrors)
-        xErrors.pop_front();
-    xErrors.push_back({display, event->serial, event->error_code});
-    return 0;
+xcb_connection_t* probeConnection() {
+    DisplayProbe& probe = displayProbe();
+    std::unique_lock lock(probe.mutex);
+    probe.answered.wait_until(lock, probe.deadline, [&probe] { return probe.done; });
+    return probe.connection;
+}
+
+const xcb_screen_t* screenWithRoot(xcb_connection_t* connection, xcb_window_t root) {
+    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(connection)); it.rem; xcb_screen_next(&it))
+        if (it.data->root == root)
+            return it.data;
+    return nullptr;
 }
 
 } // namespace
 
 void installXErrorHandler() {
-    static std::once_flag once;
-    std::call_once(once, [] { XSetErrorHandler(recordXError); });
+    XSetErrorHandler(dropXError);
+    XSetIOErrorHandler(endOnXIOError);
+}
+
+void endProcessForLostDisplay() {
+    static std::atomic_flag ending = ATOMIC_FLAG_INIT;
+    if (ending.test_and_set()) {
+        // Another thread is writing the line and ends the process.
+        for (;;)
+            ::pause();
+    }
+    const char* display = std::getenv("DISPLAY");
+    char line[512];
+    const int length = std::snprintf(line, sizeof line, "%s: the X display %s went away; ending.\n",
+                                     program_invocation_short_name, display && *display ? display : "(none)");
+    if (length > 0) {
+        const auto size = std::min(static_cast<std::size_t>(length), sizeof line - 1);
+        [[maybe_unused]] const auto written = ::write(STDERR_FILENO, line, size);
+    }
+    ::_exit(kDisplayLostExitStatus);
 }
 
 bool x11DisplayAvailable() {
-    // The probe's connection stays open for the life of the process (an
-    // Xvfb with no other client would reset under the sink otherwise), held
-    // here so that it is not lost.
-    static Display* const probe = [] {
-        const char* name = std::getenv("DISPLAY");
-        return name && *name ? XOpenDisplay(nullptr) : nullptr;
-    }();
-    return probe != nullptr;
+    return probeConnection() != nullptr;
 }
 
-XErrorTrap::XErrorTrap(Display* display) : display_(display), firstSerial_(NextRequest(display)) {
-    installXErrorHandler();
-    // Left by a closed connection that had the same address.
-    const std::lock_guard lock(xErrorsMutex);
-    std::erase_if(xErrors, [this](const XErrorRecord& record) {
-        return record.display == display_ && record.serial >= firstSerial_;
+void endProcessWhenDisplayIsLost() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xcb_connection_t* connection = probeConnection();
+        if (!connection)
+            return;
+        // Nothing is asked on this connection: the only thing that ends the
+        // wait is the connection breaking (MappingNotify and the like, sent to
+        // every client, are read and dropped).
+        std::thread([connection] {
+            while (xcb_generic_event_t* event = xcb_wait_for_event(connection))
+                std::free(event);
+            endProcessForLostDisplay();
+        }).detach();
     });
-}
-
-XErrorTrap::~XErrorTrap() {
-    // Errors still on their way for this connection would otherwise outlive
-    // it and match a later connection at the same address.
-    XSync(display_, False);
-    const std::lock_guard lock(xErrorsMutex);
-    std::erase_if(xErrors, [this](const XErrorRecord& record) { return record.display == display_; });
-}
-
-int XErrorTrap::firstError() {
-    XSync(display_, False);
-    const std::lock_guard lock(xErrorsMutex);
-    int code = 0;
-    for (const XErrorRecord& record : xErrors)
-        if (record.display == display_ && record.serial >= firstSerial_) {
-            code = record.code;
-            break;
-        }
-    std::erase_if(xErrors, [this](const XErrorRecord& record) {
-        return record.display == display_ && record.serial >= firstSerial_;
-    });
-    return code;
 }
 
 std::unique_ptr<X11ChildWindow> X11ChildWindow::create(std::uint32_t parent) {
-    installXErrorHandler();
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
+    ConnectionPtr connection = connectToDisplay();
+    if (!connection)
         return nullptr;
-    Window window = 0;
-    unsigned width = 1;
-    unsigned height = 1;
-    {
-        XErrorTrap trap(display);
-        XWindowAttributes attributes{};
-        if (XGetWindowAttributes(display, parent, &attributes) && trap.firstError() == 0) {
-            width = static_cast<unsigned>(std::max(attributes.width, 1));
-            height = static_cast<unsigned>(std::max(attributes.height, 1));
-            window = XCreateSimpleWindow(display, parent, 0, 0, width, height, 0, 0,
-                                         BlackPixel(display, DefaultScreen(display)));
-            XMapWindow(display, window);
-            if (trap.firstError() != 0)
-                window = 0;
-        }
-    }
-    if (window == 0) {
-        XCloseDisplay(display);
+    xcb_connection_t* c = connection.get();
+    xcb_generic_error_t* error = nullptr;
+    const MallocPtr<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, parent), &error));
+    std::free(error);
+    if (!geometry)
+        return nullptr;
+    const xcb_screen_t* screen = screenWithRoot(c, geometry->root);
+    const std::uint32_t black = screen ? screen->black_pixel : 0;
+    const auto width = static_cast<std::uint16_t>(std::max<int>(geometry->width, 1));
+    const auto height = static_cast<std::uint16_t>(std::max<int>(geometry->height, 1));
+    const xcb_window_t window = xcb_generate_id(c);
+    const std::uint32_t values[] = {black, black}; // in the order of the mask's bits
+    // A pixmap has a geometry too: creating a window in it is what fails.
+    if (errorOf(c, xcb_create_window_checked(c, XCB_COPY_FROM_PARENT, window, parent, 0, 0, width, height, 0,
+                                             XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                                             XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL, values)) != 0)
+        return nullptr;
+    // Checked, and so known to the server before the sink draws into it
+    // from its own connection.
+    if (errorOf(c, xcb_map_window_checked(c, window)) != 0) {
+        errorOf(c, xcb_destroy_window_checked(c, window));
         return nullptr;
     }
-    return std::unique_ptr<X11ChildWindow>(
-        new X11ChildWindow(display, window, static_cast<int>(width), static_cast<int>(height)));
+    return std::unique_ptr<X11ChildWindow>(new X11ChildWindow(connection.release(), window, width, height));
 }
 
 X11ChildWindow::~X11ChildWindow() {
-    {
-        XErrorTrap trap(display_);
-        XDestroyWindow(display_, window_);
-    }
-    XCloseDisplay(display_);
+    // Waited for, so that the window is gone when the caller goes on; fails
+    // harmlessly when the parent took it already.
+    errorOf(connection_, xcb_destroy_window_checked(connection_, window_));
+    xcb_disconnect(connection_);
 }
 
-void X11ChildWindow::place(int x, int y, int width, int height) {
+int X11ChildWindow::place(int x, int y, int width, int height) {
     width_ = std::max(width, 1);
     height_ = std::max(height, 1);
-    XErrorTrap trap(display_);
-    XMoveResizeWindow(display_, window_, x, y, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
-    trap.firstError();
+    // Positions travel as 32-bit values holding the signed 16-bit coordinate.
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
+                                    static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_)};
+    return errorOf(connection_,
+                   xcb_configure_window_checked(connection_, window_,
+                                                XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y |
+                                                    XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                                                values));
 }
 
-void X11ChildWindow::show(bool visible) {
-    XErrorTrap trap(display_);
-    if (visible)
-        XMapWindow(display_, window_);
-    else
-        XUnmapWindow(display_, window_);
-    trap.firstError();
+int X11ChildWindow::show(bool visible) {
+    return errorOf(connection_, visible ? xcb_map_window_checked(connection_, window_)
+                                        : xcb_unmap_window_checked(connection_, window_));
 }
 
 } // namespace tovimo::media

@@ -198,32 +198,6 @@ TEST_F(Embedding, TurnsAPhoneVideoUprightAndLetterboxesIt) {
     ASSERT_EQ(service.sendString("close all", nullptr, 0), 0u);
 }
 
-TEST_F(Embedding, TiesXErrorsToTheirConnectionAndRequest) {
-    Display* other = XOpenDisplay(nullptr);
-    ASSERT_NE(other, nullptr);
-    // An error earlier on the same connection is not the trap's.
-    XMapWindow(display_, 12345);
-    XSync(display_, False);
-    {
-        XErrorTrap mine(display_);
-        XErrorTrap theirs(other);
-        // A failing request on the other connection, handled while this
-        // one's trap is set.
-        XMapWindow(other, 12345);
-        XSync(other, False);
-        XMapWindow(display_, parent_);
-        EXPECT_EQ(mine.firstError(), 0);
-        EXPECT_EQ(theirs.firstError(), BadWindow);
-    }
-    {
-        XErrorTrap mine(display_);
-        XUnmapWindow(display_, 12345);
-        EXPECT_EQ(mine.firstError(), BadWindow);
-        EXPECT_EQ(mine.firstError(), 0) << "an error is reported once";
-    }
-    XCloseDisplay(other);
-}
-
 TEST_F(Embedding, RefusesAParentThatIsNoWindow) {
     testing::ScratchFolder folder;
     const std::string clip = folder.file("bars.mp4");
