@@ -1,0 +1,323 @@
+// The program and its X display: it runs on xcb whatever QT_QPA_PLATFORM
+// says, refuses to start without a display that answers, and ends cleanly
+// when its display dies under it. Each test runs the built program on X
+// servers of its own, which it stops and kills.
+#include "app/x11_display.h"
+#include "platform/media/x11_child_window.h"
+#include "platform/toolkit/app.h"
+#include "support/test_paths.h"
+
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <csignal>
+#include <memory>
+#include <unistd.h>
+
+namespace app = tovimo::app;
+
+namespace {
+
+TEST(ChoosePlatform, RunsOnXcbWhateverTheUserAsksAndSaysSoWhenItSetsTheirChoiceAside) {
+    struct Case {
+        const char* requested;
+        const char* platform;
+        bool overridden;
+    };
+    const Case cases[] = {
+        {"", "xcb", false},
+        {"xcb", "xcb", false},
+        {"XCB", "XCB", false},
+        {"xcb:nomitshmem", "xcb:nomitshmem", false},
+        {"xcb;wayland", "xcb;wayland", false},
+        {"wayland", "xcb", true},
+        {"wayland;xcb", "xcb", true},
+        {"wayland-egl; xcb:nomitshmem", "xcb:nomitshmem", true},
+        {"offscreen", "xcb", true},
+        {"xcbx", "xcb", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(app::choosePlatform(c.requested), (app::PlatformChoice{c.platform, c.overridden}))
+            << c.requested;
+}
+
+// An Xvfb on a display number nobody uses, for one test to kill.
+class TestXServer {
+public:
+    TestXServer() {
+        for (int n = 300; n < 500 && !running(); ++n) {
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
+                QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+                continue;
+            name_ = QStringLiteral(":%1").arg(n);
+            server_.start(QStringLiteral("Xvfb"), {name_, QStringLiteral("-screen"), QStringLiteral("0"),
+                                                   QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                                                   QStringLiteral("tcp"), QStringLiteral("-noreset")});
+            if (!server_.waitForStarted(5000))
+                continue;
+            // Answering, or gone because another test took the number first.
+            for (int tries = 0; tries < 100 && !answers(); ++tries)
+                if (server_.waitForFinished(50))
+                    break;
+        }
+    }
+    ~TestXServer() { kill(SIGKILL); }
+    TestXServer(const TestXServer&) = delete;
+    TestXServer& operator=(const TestXServer&) = delete;
+
+    bool running() const { return server_.state() == QProcess::Running && answers(); }
+    const QString& name() const { return name_; }
+    void signal(int number) const {
+        if (server_.state() == QProcess::Running)
+            ::kill(static_cast<pid_t>(server_.processId()), number);
+    }
+    void kill(int number) {
+        signal(SIGCONT);
+        signal(number);
+        server_.waitForFinished(5000);
+    }
+
+    // Strongly blue pixels on the whole screen: the test video is solid blue.
+    int bluePixels() const {
+        Display* display = XOpenDisplay(name_.toLocal8Bit().constData());
+        if (!display)
+            return 0;
+        int count = 0;
+        const int width = DisplayWidth(display, 0);
+        const int height = DisplayHeight(display, 0);
+        if (XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
+                                      static_cast<unsigned>(height), AllPlanes, ZPixmap)) {
+            for (int y = 0; y < height; y += 2)
+                for (int x = 0; x < width; x += 2) {
+                    const unsigned long pixel = XGetPixel(image, x, y);
+                    count +=
+                        (pixel & 0xFF) > 160 && ((pixel >> 8) & 0xFF) < 90 && ((pixel >> 16) & 0xFF) < 90;
+                }
+            XDestroyImage(image);
+        }
+        XCloseDisplay(display);
+        return count * 4;
+    }
+
+private:
+    bool answers() const {
+        Display* display = XOpenDisplay(name_.toLocal8Bit().constData());
+        if (display)
+            XCloseDisplay(display);
+        return display != nullptr;
+    }
+
+    QString name_;
+    QProcess server_;
+};
+
+bool makeBlueVideo(const QString& path) {
+    QProcess process;
+    process.start(QStringLiteral("gst-launch-1.0"),
+                  {QStringLiteral("-q"), QStringLiteral("videotestsrc"), QStringLiteral("num-buffers=600"),
+                   QStringLiteral("pattern=blue"), QStringLiteral("!"),
+                   QStringLiteral("video/x-raw,format=I420,width=320,height=240,framerate=10/1"),
+                   QStringLiteral("!"), QStringLiteral("x264enc"), QStringLiteral("!"),
+                   QStringLiteral("matroskamux"), QStringLiteral("!"), QStringLiteral("filesink"),
+                   QStringLiteral("location=") + path});
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+class X11Display : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A copy of its own, so that its favourites file is this folder's.
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TOVIMO_BINARY), program()));
+        ASSERT_TRUE(QDir().mkpath(runtime()));
+        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void TearDown() override {
+        if (player.state() != QProcess::NotRunning) {
+            player.kill();
+            player.waitForFinished(5000);
+        }
+    }
+    QString program() const { return folder.file(QStringLiteral("tovimo")); }
+    QString runtime() const { return folder.file(QStringLiteral("runtime")); }
+
+    // Starts the program; a null `display` leaves DISPLAY unset, a null
+    // `platform` QT_QPA_PLATFORM.
+    void start(const QStringList& arguments, const QString& display, const QString& platform = {}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        if (!display.isNull())
+            environment.insert(QStringLiteral("DISPLAY"), display);
+        if (!platform.isNull())
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           QStringLiteral("unix:path=") + folder.file(QStringLiteral("no-bus")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.file(QStringLiteral("data")));
+        player.setProcessEnvironment(environment);
+        player.setWorkingDirectory(folder.path());
+        player.start(program(), arguments);
+        ASSERT_TRUE(player.waitForStarted(10000));
+    }
+
+    // On every fifth day the notice holds the start-up until its "X" (8
+    // pixels in, 21 wide) is clicked.
+    void closeNoticeOnNoticeDays(const QString& display) {
+        if (QDate::currentDate().day() % 5 != 0)
+            return;
+        const auto xdotool = [&display](const QStringList& arguments) {
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("DISPLAY"), display);
+            process.setProcessEnvironment(environment);
+            process.start(QStringLiteral("xdotool"), arguments);
+            process.waitForFinished(10000);
+            return QString::fromLocal8Bit(process.readAllStandardOutput())
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        };
+        const QString pid = QString::number(player.processId());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            for (const QString& window : xdotool({"search", "--onlyvisible", "--pid", pid})) {
+                const QStringList shape = xdotool({"getwindowgeometry", "--shell", window});
+                if (!shape.contains(QStringLiteral("WIDTH=685")))
+                    continue;
+                const int x = shape.filter(QStringLiteral("X=")).value(0).mid(2).toInt();
+                const int y = shape.filter(QStringLiteral("Y=")).value(0).mid(2).toInt();
+                xdotool({"mousemove", QString::number(x + 18), QString::number(y + 18), "click", "1"});
+                return;
+            }
+            QTest::qWait(100);
+        }
+        ADD_FAILURE() << "no notice window appeared";
+    }
+
+    bool showsTheVideo(const TestXServer& server) {
+        return QTest::qWaitFor([&] { return server.bluePixels() > 50000; }, 20000);
+    }
+
+    QStringList standardErrorLines() {
+        return QString::fromLocal8Bit(player.readAllStandardError())
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    tovimo::testing::TempFolder folder;
+    QProcess player;
+};
+
+TEST_F(X11Display, PlaysOnXcbWhateverThePlatformVariableSaysAndSaysWhenItOverridesIt) {
+    TestXServer server;
+    ASSERT_TRUE(server.running());
+    ASSERT_TRUE(makeBlueVideo(folder.file(QStringLiteral("clip.mkv"))));
+    struct Case {
+        const char* platform; // null: unset
+        bool told;
+    };
+    for (const Case c : {Case{"wayland", true}, Case{"wayland;xcb", true}, Case{nullptr, false}}) {
+        const QString platform = c.platform ? QString::fromLatin1(c.platform) : QString();
+        start({QStringLiteral("clip.mkv")}, server.name(), platform);
+        closeNoticeOnNoticeDays(server.name());
+        EXPECT_TRUE(showsTheVideo(server)) << c.platform;
+        player.terminate();
+        ASSERT_TRUE(player.waitForFinished(10000));
+        const QStringList lines = standardErrorLines();
+        if (c.told) {
+            ASSERT_EQ(lines.size(), 1) << lines.join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(
+                lines.first().startsWith(QStringLiteral("tovimo: QT_QPA_PLATFORM=\"%1\"").arg(platform)))
+                << lines.first().toStdString();
+        } else {
+            EXPECT_TRUE(lines.isEmpty()) << lines.join(QLatin1Char('\n')).toStdString();
+        }
+        QTest::qWait(300); // the window gone before the next one is counted
+    }
+}
+
+TEST_F(X11Display, EndsAtOnceWithAMessageWhenNoXDisplayAnswers) {
+    TestXServer stopped;
+    ASSERT_TRUE(stopped.running());
+    stopped.signal(SIGSTOP); // accepts connections, answers nothing
+    TestXServer gone;
+    ASSERT_TRUE(gone.running());
+    const QString goneName = gone.name();
+    gone.kill(SIGTERM);
+    struct Case {
+        const char* what;
+        QString display; // null: unset
+        const char* message;
+    };
+    const Case cases[] = {
+        {"DISPLAY unset", QString(), "tovimo: no X display (DISPLAY is not set)"},
+        {"DISPLAY empty", QStringLiteral(""), "tovimo: no X display (DISPLAY is not set)"},
+        {"no server there", goneName, "tovimo: the X display \""},
+        {"a stopped server", stopped.name(), "tovimo: the X display \""},
+    };
+    for (const Case& c : cases) {
+        QElapsedTimer timer;
+        timer.start();
+        start({}, c.display, QStringLiteral("wayland"));
+        ASSERT_TRUE(player.waitForFinished(15000)) << c.what;
+        EXPECT_LT(timer.elapsed(), 8000) << c.what;
+        EXPECT_EQ(player.exitStatus(), QProcess::NormalExit) << c.what;
+        EXPECT_EQ(player.exitCode(), app::kNoDisplayExitStatus) << c.what;
+        const QStringList lines = standardErrorLines();
+        ASSERT_EQ(lines.size(), 2) << c.what << ": " << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(lines.first().startsWith(QStringLiteral("tovimo: QT_QPA_PLATFORM=\"wayland\"")));
+        EXPECT_TRUE(lines.last().startsWith(QLatin1String(c.message)))
+            << c.what << ": " << lines.last().toStdString();
+    }
+}
+
+TEST_F(X11Display, EndsCleanlyWhenItsDisplayDiesWhilePlayingAndStartsAgainNormally) {
+    ASSERT_TRUE(makeBlueVideo(folder.file(QStringLiteral("clip.mkv"))));
+    const QByteArray favourites = "clip@@" + QFile::encodeName(folder.file(QStringLiteral("clip.mkv"))) +
+                                  "\r\nother@@/media/other.mp4\r\n";
+    QFile file(folder.file(QStringLiteral("datadoc.tvq")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(favourites);
+    file.close();
+    const QStringList filesBefore = QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+    for (const int signal : {SIGKILL, SIGTERM, SIGKILL, SIGKILL}) {
+        TestXServer server;
+        ASSERT_TRUE(server.running());
+        start({QStringLiteral("clip.mkv")}, server.name());
+        closeNoticeOnNoticeDays(server.name());
+        ASSERT_TRUE(showsTheVideo(server));
+        server.kill(signal);
+        ASSERT_TRUE(player.waitForFinished(5000)) << "signal " << signal;
+        EXPECT_EQ(player.exitStatus(), QProcess::NormalExit) << "signal " << signal << ": no crash";
+        EXPECT_EQ(player.exitCode(), tovimo::media::kDisplayLostExitStatus) << "signal " << signal;
+        const QString said = standardErrorLines().join(QLatin1Char('\n'));
+        EXPECT_TRUE(said.endsWith(QStringLiteral("went away; ending."))) << said.toStdString();
+
+        QFile after(folder.file(QStringLiteral("datadoc.tvq")));
+        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+        EXPECT_EQ(after.readAll(), favourites);
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), filesBefore);
+        const auto lock = tovimo::tk::App::takeInstanceLock(runtime(), QDir::tempPath());
+        EXPECT_EQ(lock.state, tovimo::tk::App::LockState::Taken) << "no instance left holding the lock";
+        if (lock.fd >= 0)
+            ::close(lock.fd);
+    }
+
+    TestXServer server;
+    ASSERT_TRUE(server.running());
+    start({QStringLiteral("clip.mkv")}, server.name());
+    closeNoticeOnNoticeDays(server.name());
+    EXPECT_TRUE(showsTheVideo(server)) << "the next start plays";
+    player.terminate();
+    ASSERT_TRUE(player.waitForFinished(10000));
+    EXPECT_EQ(standardErrorLines(), QStringList());
+}
+
+} // namespace
