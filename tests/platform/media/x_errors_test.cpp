@@ -35,6 +35,7 @@ protected:
             return;
         initializeProcess();
         display_ = XOpenDisplay(nullptr);
+        folder_ = new testing::ScratchFolder;
         clip_ = folder_->file("bars.mp4");
         made_ = testing::makeMedia("mp4", clip_);
     }
@@ -42,6 +43,8 @@ protected:
         if (display_)
             XCloseDisplay(display_);
         display_ = nullptr;
+        delete folder_;
+        folder_ = nullptr;
     }
     void SetUp() override {
         if (!std::getenv("DISPLAY"))
@@ -74,7 +77,7 @@ protected:
     }
 
     static inline Display* display_ = nullptr;
-    static inline testing::ScratchFolder* folder_ = new testing::ScratchFolder;
+    static inline testing::ScratchFolder* folder_ = nullptr;
     static inline std::string clip_;
     static inline bool made_ = false;
     MciService service_;
