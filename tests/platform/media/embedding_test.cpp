@@ -1,5 +1,4 @@
 #include "platform/media/mci_service.h"
-#include "platform/media/x11_child_window.h"
 
 #include "media_fixtures.h"
 
