@@ -62,7 +62,9 @@ bool prepareX11Display() {
                    "on Wayland the player needs Xwayland\n",
                    stderr);
     else
-        std::fprintf(stderr, "tovimo: the X display \"%s\" does not answer\n", display.constData());
+        std::fprintf(stderr,
+                     "tovimo: cannot open the X display \"%s\": no server there, or it does not answer\n",
+                     display.constData());
     return false;
 }
 

@@ -258,8 +258,8 @@ TEST_F(X11Display, EndsAtOnceWithAMessageWhenNoXDisplayAnswers) {
     const Case cases[] = {
         {"DISPLAY unset", QString(), "tovimo: no X display (DISPLAY is not set)"},
         {"DISPLAY empty", QStringLiteral(""), "tovimo: no X display (DISPLAY is not set)"},
-        {"no server there", goneName, "tovimo: the X display \""},
-        {"a stopped server", stopped.name(), "tovimo: the X display \""},
+        {"no server there", goneName, "tovimo: cannot open the X display \""},
+        {"a stopped server", stopped.name(), "tovimo: cannot open the X display \""},
     };
     for (const Case& c : cases) {
         QElapsedTimer timer;
