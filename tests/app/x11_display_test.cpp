@@ -323,4 +323,29 @@ TEST_F(X11Display, EndsCleanlyWhenItsDisplayDiesWhilePlayingAndStartsAgainNormal
     EXPECT_EQ(standardErrorLines(), QStringList());
 }
 
+// The command shell has no toolkit: there the media service's own handler
+// meets the loss of the display, on the video sink's streaming thread.
+TEST_F(X11Display, TheCommandShellEndsCleanlyWhenItsDisplayDiesUnderAPlayingVideo) {
+    ASSERT_TRUE(makeBlueVideo(folder.file(QStringLiteral("clip.mkv"))));
+    TestXServer server;
+    ASSERT_TRUE(server.running());
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), server.name());
+    shell.setProcessEnvironment(environment);
+    shell.setWorkingDirectory(folder.path());
+    shell.start(QStringLiteral(TOVIMO_MCI_BINARY), QStringList());
+    ASSERT_TRUE(shell.waitForStarted(10000));
+    shell.write("open clip.mkv alias m\nplay m\n"); // its input stays open
+    EXPECT_TRUE(showsTheVideo(server));
+    server.kill(SIGTERM);
+    ASSERT_TRUE(shell.waitForFinished(5000));
+    EXPECT_EQ(shell.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(shell.exitCode(), tovimo::media::kDisplayLostExitStatus);
+    const QString said = QString::fromLocal8Bit(shell.readAllStandardError());
+    EXPECT_TRUE(
+        said.contains(QStringLiteral("tovimo-mci: the X display %1 went away; ending.").arg(server.name())))
+        << said.toStdString();
+}
+
 } // namespace
