@@ -34,10 +34,10 @@ int closeKeepingErrno(int fd) {
     return saved;
 }
 
-// The errno of the system call that made a QSaveFile call fail; Qt reports
-// some failures (a folder in the file's place) only in words.
-int failure(int fallback = EIO) {
-    return errno != 0 ? errno : fallback;
+// The errno of the system call that made a QSaveFile call fail, or EIO for
+// the failures that Qt reports only in words.
+int failure() {
+    return errno != 0 ? errno : EIO;
 }
 
 // The owner, group and every permission bit of the file being replaced, or
