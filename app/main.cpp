@@ -20,9 +20,11 @@ void print(std::FILE* stream, const QString& text) {
 }
 } // namespace
 
+// Before any library's constructor: GLib sets up its slices in its own.
+[[gnu::used, gnu::section(".preinit_array")]] static void (*const kTuneAllocators)(int, char**, char**) =
+    &tovimo::media::tuneAllocators;
+
 int main(int argc, char* argv[]) {
-    // First: it may start the program again, before any thread runs.
-    tovimo::media::restartWithMallocSlices(argv);
     // Read before Qt starts, so that --help and --version work with no display.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
@@ -43,8 +45,6 @@ int main(int argc, char* argv[]) {
         break;
     }
 
-    // Before any thread starts: each file played starts streaming threads.
-    tovimo::media::tuneAllocator();
     if (!tovimo::app::prepareX11Display())
         return tovimo::app::kNoDisplayExitStatus;
     // fontconfig reads its configuration and font caches at the first font

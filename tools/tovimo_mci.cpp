@@ -5,10 +5,11 @@
 #include <iostream>
 #include <unistd.h>
 
+// Before any library's constructor: GLib sets up its slices in its own.
+[[gnu::used, gnu::section(".preinit_array")]] static void (*const kTuneAllocators)(int, char**, char**) =
+    &tovimo::media::tuneAllocators;
+
 int main(int argc, char* argv[]) {
-    // Before any thread starts: each file played starts streaming threads.
-    tovimo::media::restartWithMallocSlices(argv);
-    tovimo::media::tuneAllocator();
     tovimo::media::initializeProcess();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     tovimo::media::MciService service;

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -38,7 +39,6 @@ struct Options {
     int cycles = 1000;
     int every = 100;
     int playMs = 30;
-    bool defaultAllocator = false;
 };
 
 bool readOptions(int argc, char* argv[], Options& options) {
@@ -52,7 +52,7 @@ bool readOptions(int argc, char* argv[], Options& options) {
         else if (word == "--play-ms" && hasValue)
             options.playMs = std::atoi(argv[++i]);
         else if (word == "--default-allocator")
-            options.defaultAllocator = true;
+            continue; // taken before main: see tuneAllocatorsUnlessAsked
         else
             return false;
     }
@@ -162,16 +162,24 @@ private:
 
 } // namespace
 
+// Before any library's constructor, as the player does; --default-allocator
+// leaves glibc and GLib as they come, to measure what the tuning saves.
+static void tuneAllocatorsUnlessAsked(int argc, char** argv, char** envp) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--default-allocator") == 0)
+            return;
+    tovimo::media::tuneAllocators(argc, argv, envp);
+}
+[[gnu::used,
+  gnu::section(".preinit_array")]] static void (*const kTuneAllocators)(int, char**,
+                                                                        char**) = &tuneAllocatorsUnlessAsked;
+
 int main(int argc, char* argv[]) {
     Options options;
     if (!readOptions(argc, argv, options)) {
         std::cerr
             << "usage: tovimo_media_soak [--cycles N] [--every N] [--play-ms MS] [--default-allocator]\n";
         return 2;
-    }
-    if (!options.defaultAllocator) {
-        tovimo::media::restartWithMallocSlices(argv);
-        tovimo::media::tuneAllocator();
     }
     tovimo::media::initializeProcess();
 

@@ -2,7 +2,9 @@
 
 #include "favourites/favourites_file.h"
 
-#include <atomic>
+#include <QFile>
+#include <QSaveFile>
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -32,40 +34,41 @@ int closeKeepingErrno(int fd) {
     return saved;
 }
 
-bool writeFully(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+// The errno of the system call that made a QSaveFile call fail, or EIO for
+// the failures that Qt reports only in words.
+int failure() {
+    return errno != 0 ? errno : EIO;
 }
 
-// A fresh file beside `target`, created exclusively; -1 with errno set.
-int createSibling(const std::string& target, std::string& name) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+// The owner, group and every permission bit of the file being replaced, or
+// a private mode for a new one. Owner first: changing it may clear set-id
+// bits that fchmod restores. Only root may hand a file to another user;
+// anyone else keeps the file as their own, which a replacement in a folder
+// they may write could do anyway.
+void takeOverAttributes(int fd, const std::string& target) {
+    struct stat old {};
+    if (::stat(target.c_str(), &old) != 0) {
+        ::fchmod(fd, 0600);
         return;
-    ::fsync(fd); // the rename is done; a failure here cannot be undone
-    ::close(fd);
+    }
+    if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+        (void)::fchown(fd, old.st_uid, old.st_gid);
+    ::fchmod(fd, old.st_mode & 07777);
 }
 
-constexpr std::string_view kTemporaryMark = ".new-";
+// What QSaveFile leaves when its writer dies before the rename: "<file>."
+// and six letters, where the system cannot make unnamed files. Earlier
+// versions of this program named theirs "<file>.new-<pid>-<n>".
+bool isTemporaryOf(std::string_view name, std::string_view file) {
+    if (name.size() <= file.size() + 1 || name.substr(0, file.size()) != file || name[file.size()] != '.')
+        return false;
+    const std::string_view suffix = name.substr(file.size() + 1);
+    if (suffix.substr(0, 4) == "new-")
+        return true;
+    return suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](char c) {
+               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+           });
+}
 
 std::string folderOf(const std::string& file) {
     return std::filesystem::path(file).parent_path().string();
@@ -107,16 +110,14 @@ private:
 // other writer can be midway.
 void removeLeftoverTemporaries(const std::string& target) {
     const std::filesystem::path targetPath(target);
-    const std::string prefix = targetPath.filename().string() + std::string(kTemporaryMark);
+    const std::string file = targetPath.filename().string();
     const std::string folder = targetPath.parent_path().string();
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix)
+    while (const dirent* entry = ::readdir(dir))
+        if (isTemporaryOf(entry->d_name, file))
             ::unlinkat(::dirfd(dir), entry->d_name, 0);
-    }
     ::closedir(dir);
 }
 
@@ -207,48 +208,29 @@ ReadResult readFileBytes(const std::string& path) {
 int replaceFileBytes(const std::string& path, std::string_view bytes) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const std::string targetName = writeTarget(path);
-    const std::string folder = folderOf(targetName);
-    if (!folder.empty()) {
+    const std::string target = writeTarget(path);
+    if (const std::string folder = folderOf(target); !folder.empty()) {
         fs::create_directories(folder, ec);
         if (ec)
             return ec.value();
     }
+    if (fs::is_directory(target, ec))
+        return EISDIR;
 
-    std::string siblingName;
-    const int fd = failsAt(ReplaceStep::Create) ? -1 : createSibling(targetName, siblingName);
-    if (fd < 0)
-        return errno;
-    const auto abandon = [&] {
-        const int saved = closeKeepingErrno(fd);
-        ::unlink(siblingName.c_str());
-        return saved;
-    };
-    struct stat old {};
-    if (::stat(targetName.c_str(), &old) == 0) {
-        // Owner first: changing it may clear set-id bits that fchmod restores.
-        // Only root may hand a file to another user; anyone else keeps the
-        // file as their own, which a replacement in a folder they may write
-        // could do anyway.
-        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-            (void)::fchown(fd, old.st_uid, old.st_gid);
-        ::fchmod(fd, old.st_mode & 07777);
-    }
-    if (failsAt(ReplaceStep::Write) || !writeFully(fd, bytes))
-        return abandon();
-    if (failsAt(ReplaceStep::Sync) || ::fsync(fd) != 0)
-        return abandon();
-    if (::close(fd) != 0) {
-        const int saved = errno;
-        ::unlink(siblingName.c_str());
-        return saved;
-    }
-    if (failsAt(ReplaceStep::Rename) || ::rename(siblingName.c_str(), targetName.c_str()) != 0) {
-        const int saved = errno;
-        ::unlink(siblingName.c_str());
-        return saved;
-    }
-    syncFolder(folder);
+    // Writes to a new file beside the target, flushed to disk and renamed
+    // over it at commit; dropped unless committed.
+    QSaveFile file(QFile::decodeName(target.c_str()));
+    errno = 0;
+    if (failsAt(ReplaceStep::Create) || !file.open(QIODevice::WriteOnly))
+        return failure();
+    takeOverAttributes(file.handle(), target);
+    const auto size = static_cast<qint64>(bytes.size());
+    errno = 0;
+    if (failsAt(ReplaceStep::Write) || file.write(bytes.data(), size) != size)
+        return failure();
+    errno = 0;
+    if (failsAt(ReplaceStep::Sync) || failsAt(ReplaceStep::Rename) || !file.commit())
+        return failure();
     return 0;
 }
 

@@ -35,20 +35,22 @@ ReadResult readFileBytes(const std::string& path);
 std::string writeTarget(const std::string& path);
 
 // Replaces the file's content in one step, so that the file always holds
-// either its old or its new content: the bytes go to a new file (created
-// 0600, named "<file>.new-<pid>-<n>") in the same folder, which is flushed to
-// disk and renamed over the old one. Symbolic links are followed as
-// writeTarget does; the new file takes the old one's permission bits and,
-// where the user may give it, its owner and group. Creates missing folders on
-// the way. Returns 0, or the errno of the step that failed, in which case the
-// old file is untouched and nothing is left behind.
+// either its old or its new content (QSaveFile: the bytes go to a new file in
+// the same folder, which is flushed to disk and renamed over the old one).
+// Symbolic links are followed as writeTarget does; the new file takes the old
+// one's permission bits and, where the user may give it, its owner and group,
+// and a file made new is private (0600). Creates missing folders on the way.
+// Returns 0, or the errno of the step that failed, in which case the old file
+// is untouched and nothing is left behind.
 int replaceFileBytes(const std::string& path, std::string_view bytes);
 
 // The read-modify-writes that players running side by side may make at the
 // same time. Each holds an flock on the folder of the file's writeTarget for
 // its whole read and write (the folder, not a file beside the favourites, so
 // that the folder holds nothing else; a lock file would be replaced by the
-// rename), and removes the temporaries that a crashed writer left behind.
+// rename), and removes the temporaries that a crashed writer left behind:
+// "<file>." followed by six letters, or by "new-" (so a file of the user's
+// named like "datadoc.tvq.backup" would go too).
 // Both return 0 or an errno; on a failure the file is as it was.
 //
 // Appends CR LF and `entry` to the file as it is now.
@@ -65,7 +67,8 @@ struct RemoveResult {
 RemoveResult removeEntry(const std::string& path, std::string_view entry, int occurrence);
 
 // Test seam: makes every later replacement fail at the given step with EIO,
-// before that step touches anything; nullopt restores normal work.
+// before that step touches anything (Sync and Rename are both the commit);
+// nullopt restores normal work.
 enum class ReplaceStep { Create, Write, Sync, Rename };
 void failReplaceAtForTesting(std::optional<ReplaceStep> step);
 

@@ -1,7 +1,7 @@
 #include "player/form1.h"
 
 #include "chooser/frm_sel_file.h"
-#include "player/player_icon.h"
+#include "platform/toolkit/app_icon.h"
 
 #include <QPalette>
 
@@ -29,7 +29,7 @@ Form1::~Form1() {
 
 void Form1::buildDesign() {
     setWindowTitle(QStringLiteral("Tovimo"));
-    setWindowIcon(playerIcon());
+    setWindowIcon(tk::appIcon());
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(palette);

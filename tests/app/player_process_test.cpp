@@ -1,7 +1,6 @@
 // The installed program as the desktop runs it: started with a file on its
 // command line, on a private session bus, driven through MPRIS, with a
 // stand-in screen saver recording what it is asked.
-#include "platform/media/allocator_tuning.h"
 #include "session_bus_fixture.h"
 #include "support/test_paths.h"
 
@@ -21,6 +20,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QUrl>
+#include <glib.h>
 #include <gtest/gtest.h>
 
 namespace desktop = tovimo::desktop;
@@ -30,6 +30,9 @@ namespace {
 
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kService = QStringLiteral("org.mpris.MediaPlayer2.tovimo");
+// The dynamic loader, which also runs a program named on its command line:
+// portable copies and programs on noexec mounts are started that way.
+const QString kLoader = QStringLiteral("/lib64/ld-linux-x86-64.so.2");
 
 bool runPipeline(const QString& pipeline, const QString& location) {
     QProcess process;
@@ -79,7 +82,8 @@ protected:
     QString runtime() const { return folder.file(QStringLiteral("runtime")); }
 
     // Starts the program in the test folder; `busAddress` empty: no bus.
-    void start(const QStringList& arguments, const QString& busAddress) {
+    void start(const QStringList& arguments, const QString& busAddress,
+               const QString& program = QStringLiteral(TOVIMO_BINARY)) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("G_SLICE"));
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
@@ -90,7 +94,7 @@ protected:
         environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.file(QStringLiteral("data")));
         player.setProcessEnvironment(environment);
         player.setWorkingDirectory(folder.path());
-        player.start(QStringLiteral(TOVIMO_BINARY), arguments);
+        player.start(program, arguments);
         ASSERT_TRUE(player.waitForStarted(10000));
         closeNoticeOnNoticeDays();
     }
@@ -244,15 +248,79 @@ TEST_F(PlayerProcess, WithoutASessionBusItPlaysAndSaysNothing) {
     start({QStringLiteral("clip.mkv")}, QString());
     EXPECT_TRUE(QTest::qWaitFor([&] { return bluePixels() > 100000; }, 15000)) << "the video shows";
     EXPECT_EQ(player.state(), QProcess::Running);
-    // Started again in the same process with GLib's slices from malloc,
-    // where the slice allocator would grow with every file played.
-    QFile environ(QStringLiteral("/proc/%1/environ").arg(player.processId()));
-    ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
-    EXPECT_EQ(environ.readAll().split('\0').contains("G_SLICE=always-malloc"),
-              tovimo::media::sliceAllocatorKeepsFreedBlocks());
     player.terminate();
     player.waitForFinished(5000);
     EXPECT_EQ(QString::fromLocal8Bit(player.readAllStandardError()), QString());
+}
+
+TEST_F(PlayerProcess, ThroughTheLoaderOrALinkItPlaysItsArgumentAsItself) {
+    ASSERT_TRUE(makeVideo(folder.file(QStringLiteral("clip.mkv")), 105));
+    const QString link = folder.file(QStringLiteral("my-player"));
+    ASSERT_TRUE(QFile::link(QStringLiteral(TOVIMO_BINARY), link));
+    const QString url =
+        QUrl::fromLocalFile(QFileInfo(folder.file(QStringLiteral("clip.mkv"))).canonicalFilePath())
+            .toString();
+    const struct {
+        QString program;
+        QStringList arguments;
+        QString name; // the process's name, as pkill and ps see it
+    } launches[] = {
+        {kLoader, {QStringLiteral(TOVIMO_BINARY), QStringLiteral("clip.mkv")}, QString()},
+        {link, {QStringLiteral("clip.mkv")}, QStringLiteral("my-player")},
+    };
+    for (const auto& launch : launches) {
+        SCOPED_TRACE(launch.program.toStdString());
+        start(launch.arguments, bus.address(), launch.program);
+        ASSERT_TRUE(statusBecomes("Playing"));
+        const QVariantMap metadata = qdbus_cast<QVariantMap>(property(QStringLiteral("Metadata")));
+        EXPECT_EQ(metadata.value(QStringLiteral("xesam:url")).toString(), url);
+        if (!launch.name.isEmpty()) {
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(player.processId()));
+            ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+            EXPECT_EQ(QString::fromLocal8Bit(comm.readAll()).trimmed(), launch.name);
+        }
+        EXPECT_TRUE(quits());
+        EXPECT_EQ(QString::fromLocal8Bit(player.readAllStandardError()), QString());
+    }
+}
+
+TEST_F(PlayerProcess, GlibSlicesComeFromMallocUnlessGSliceIsSet) {
+    // GLib before 2.76 keeps freed slices in caches that grow with every
+    // file's streaming threads; from 2.76 on its slices are malloc's anyway.
+    const bool sliceAllocator = glib_check_version(2, 76, 0) != nullptr;
+    const struct {
+        QString program;
+        QStringList arguments;
+        const char* gSlice; // null: unset
+        bool fromMalloc;
+    } cases[] = {
+        {QStringLiteral(TOVIMO_BINARY), {}, nullptr, true},
+        {kLoader, {QStringLiteral(TOVIMO_BINARY)}, nullptr, true},
+        {QStringLiteral(TOVIMO_BINARY), {}, "", !sliceAllocator},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program.toStdString() + (c.gSlice ? " with G_SLICE set" : ""));
+        const QString report = folder.file(QStringLiteral("probe"));
+        QFile::remove(report);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("G_SLICE"));
+        if (c.gSlice)
+            environment.insert(QStringLiteral("G_SLICE"), QLatin1String(c.gSlice));
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(TOVIMO_SLICE_PROBE));
+        environment.insert(QStringLiteral("TOVIMO_SLICE_PROBE"), report);
+        // Under AddressSanitizer its runtime would have to come first.
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                               QStringLiteral(":verify_asan_link_order=0"));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(c.program, c.arguments + QStringList{QStringLiteral("--version")});
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_EQ(process.readAllStandardOutput(), "Tovimo 0.1.0\n");
+        QFile file(report);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "the probe did not run";
+        EXPECT_EQ(file.readAll(), c.fromMalloc ? "1" : "0");
+    }
 }
 
 TEST_F(PlayerProcess, OptionsAnswerWithoutADisplay) {
@@ -267,21 +335,26 @@ TEST_F(PlayerProcess, OptionsAnswerWithoutADisplay) {
         {"--version", 0, "Tovimo 0.1.0\n", ""},
         {"--bogus", 2, "", "tovimo: unknown option --bogus\nUsage: tovimo "},
     };
-    for (const Case& c : cases) {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(TOVIMO_BINARY), {QLatin1String(c.argument)});
-        ASSERT_TRUE(process.waitForFinished(10000)) << c.argument;
-        EXPECT_EQ(process.exitCode(), c.exitCode) << c.argument;
-        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
-        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-        EXPECT_TRUE(*c.stdoutStart ? out.startsWith(QLatin1String(c.stdoutStart)) : out.isEmpty())
-            << c.argument << ": " << out.toStdString();
-        EXPECT_TRUE(*c.stderrStart ? err.startsWith(QLatin1String(c.stderrStart)) : err.isEmpty())
-            << c.argument << ": " << err.toStdString();
-    }
+    // Also through the loader, which then names the program.
+    const QStringList launchers[] = {{QStringLiteral(TOVIMO_BINARY)},
+                                     {kLoader, QStringLiteral(TOVIMO_BINARY)}};
+    for (const QStringList& launcher : launchers)
+        for (const Case& c : cases) {
+            SCOPED_TRACE(launcher.first().toStdString());
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove(QStringLiteral("DISPLAY"));
+            process.setProcessEnvironment(environment);
+            process.start(launcher.first(), launcher.mid(1) + QStringList{QLatin1String(c.argument)});
+            ASSERT_TRUE(process.waitForFinished(10000)) << c.argument;
+            EXPECT_EQ(process.exitCode(), c.exitCode) << c.argument;
+            const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+            const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+            EXPECT_TRUE(*c.stdoutStart ? out.startsWith(QLatin1String(c.stdoutStart)) : out.isEmpty())
+                << c.argument << ": " << out.toStdString();
+            EXPECT_TRUE(*c.stderrStart ? err.startsWith(QLatin1String(c.stderrStart)) : err.isEmpty())
+                << c.argument << ": " << err.toStdString();
+        }
 }
 
 } // namespace

@@ -24,23 +24,24 @@ void makeFile(const QString& path) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
 }
 
-TEST(MountTable, KeepsDrivesUsersKnowRootFirst) {
-    const char* table = "proc /proc proc rw 0 0\n"
-                        "sysfs /sys sysfs rw 0 0\n"
-                        "/dev/sda2 /boot ext4 rw 0 0\n"
-                        "overlay / overlay rw 0 0\n"
-                        "tmpfs /run/user/1000 tmpfs rw 0 0\n"
-                        "/dev/sdb1 /media/ana/USB\\040STICK vfat rw 0 0\n"
-                        "server:/export /mnt/nfs nfs4 rw 0 0\n"
-                        "//host/share /mnt/smb cifs rw 0 0\n"
-                        "/dev/loop3 /snap/core/100 squashfs ro 0 0\n"
-                        "/dev/sda1 /dev/shm/odd ext4 rw 0 0\n"
-                        "/dev/sdb1 /media/ana/USB\\040STICK vfat rw 0 0\n"
-                        "broken-line-without-fields\n"
-                        "/dev/sr0 /media/cdrom iso9660 ro 0 0";
-    EXPECT_EQ(tk::volumesFromMountTable(table),
+TEST(MountedVolumes, KeepDrivesUsersKnowRootFirst) {
+    const QList<tk::MountedVolume> mounted = {
+        {"/proc", "proc", "proc"},
+        {"/sys", "sysfs", "sysfs"},
+        {"/boot", "/dev/sda2", "ext4"},
+        {"/", "overlay", "overlay"},
+        {"/run/user/1000", "tmpfs", "tmpfs"},
+        {"/media/ana/USB STICK", "/dev/sdb1", "vfat"},
+        {"/mnt/nfs", "server:/export", "nfs4"},
+        {"/mnt/smb", "//host/share", "cifs"},
+        {"/snap/core/100", "/dev/loop3", "squashfs"},
+        {"/dev/shm/odd", "/dev/sda1", "ext4"},
+        {"/media/ana/USB STICK", "/dev/sdb1", "vfat"},
+        {"/media/cdrom", "/dev/sr0", "iso9660"},
+    };
+    EXPECT_EQ(tk::userVolumes(mounted),
               strings({"/", "/boot", "/media/ana/USB STICK", "/mnt/nfs", "/mnt/smb", "/media/cdrom"}));
-    EXPECT_EQ(tk::volumesFromMountTable(""), strings({"/"}));
+    EXPECT_EQ(tk::userVolumes({}), strings({"/"}));
 }
 
 struct VolumeCase {

@@ -141,9 +141,13 @@ TEST(FavouritesStore, ReplaceKeepsModeAndOwnerAndWritesADanglingLinksTarget) {
 TEST(FavouritesStore, LockedWritesRemoveTemporariesThatACrashLeft) {
     TempFolder folder;
     writeFile(folder.file("datadoc.tvq.new-99999-0"), "half");
+    writeFile(folder.file("datadoc.tvq.qZxWvY"), "half"); // where no unnamed file can be made
     writeFile(folder.file("other.new-1"), "not ours");
+    writeFile(folder.file("datadoc.tvq.old"), "the user's");
+    writeFile(folder.file("datadoc.tvq.copy12"), "the user's");
     ASSERT_EQ(fav::appendEntry(native(folder.file("datadoc.tvq")), "A@@/a"), 0);
-    EXPECT_EQ(entriesIn(folder.path()), (QStringList{"datadoc.tvq", "other.new-1"}));
+    EXPECT_EQ(entriesIn(folder.path()),
+              (QStringList{"datadoc.tvq", "datadoc.tvq.copy12", "datadoc.tvq.old", "other.new-1"}));
 }
 
 TEST(FavouritesStore, RemovalFindsTheChosenEntryInTheFileAsItIsNow) {

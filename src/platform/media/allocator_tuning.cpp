@@ -1,9 +1,8 @@
 #include "platform/media/allocator_tuning.h"
 
-#include <cstdlib>
+#include <cstring>
 #include <glib.h>
 #include <malloc.h>
-#include <unistd.h>
 
 namespace tovimo::media {
 
@@ -13,33 +12,26 @@ namespace {
 // allocate little on their fast paths, so they rarely contend for it.
 constexpr int kArenaLimit = 2;
 
+bool isSet(char** envp, const char* name) {
+    const std::size_t length = std::strlen(name);
+    for (char** entry = envp; entry && *entry; ++entry)
+        if (std::strncmp(*entry, name, length) == 0 && (*entry)[length] == '=')
+            return true;
+    return false;
+}
+
 } // namespace
 
-void tuneAllocator() {
-    if (std::getenv("MALLOC_ARENA_MAX") == nullptr)
+void tuneAllocators(int, char**, char** envp) {
+    if (!isSet(envp, "MALLOC_ARENA_MAX"))
         mallopt(M_ARENA_MAX, kArenaLimit);
-}
-
-void restartWithMallocSlices(char* argv[]) {
-    constexpr const char* kVariable = "G_SLICE";
-    if (std::getenv(kVariable) != nullptr || !sliceAllocatorKeepsFreedBlocks())
-        return;
-    if (setenv(kVariable, "always-malloc", 1) != 0)
-        return;
-    // By its own name, not /proc/self/exe: the kernel names the process
-    // after the file it runs, and tools such as pkill go by that name.
-    char program[4096];
-    const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-    if (length <= 0)
-        return;
-    program[length] = '\0';
-    execv(program, argv);
-    // Still here: carry on with the slice allocator. The variable stays set
-    // for child processes, which is what they would want too.
-}
-
-bool sliceAllocatorKeepsFreedBlocks() {
-    return glib_check_version(2, 76, 0) != nullptr;
+    // Newer GLib has no slice allocator of its own. Both calls only read
+    // and write GLib's static settings: GLib itself is not set up yet.
+    if (!isSet(envp, "G_SLICE") && glib_check_version(2, 76, 0) != nullptr) {
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        g_slice_set_config(G_SLICE_CONFIG_ALWAYS_MALLOC, TRUE);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    }
 }
 
 void releaseFreedMemory() {

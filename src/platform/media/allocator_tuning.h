@@ -2,29 +2,29 @@
 
 namespace tovimo::media {
 
+// Allocators tuned for a process that opens many files one after another.
+//
 // glibc gives each thread that allocates an arena of its own (up to eight a
 // core) and keeps what is freed in it for that arena's next use. Every file
 // opened starts a new set of streaming threads, so over many files the freed
-// memory of pipelines long gone piles up in arenas that nothing reuses.
-
-// Bounds the number of arenas, unless MALLOC_ARENA_MAX is set in the
-// environment (glibc then applies it itself). Call at the start of main,
-// before any thread starts: arenas made before it are kept.
-void tuneAllocator();
-
+// memory of pipelines long gone piles up in arenas that nothing reuses: the
+// arenas are bounded to two, unless MALLOC_ARENA_MAX is set (glibc then
+// applies it itself).
+//
 // GLib before 2.76 hands out small blocks from its slice allocator, which
 // keeps freed blocks in per-thread magazines and a shared depot that grow with
 // every set of streaming threads and are never given back: about 2 KB more
-// with each file opened. G_SLICE=always-malloc sends them to malloc instead,
-// but GLib reads it in its library constructor, before main. So when that
-// GLib is loaded and G_SLICE is unset, this starts the program again with it
-// set; with G_SLICE already set, even empty, or a newer GLib, it returns at
-// once. It also returns when the program cannot be started again (no /proc).
-// Call first in main, before any thread starts; argv must end in a null.
-void restartWithMallocSlices(char* argv[]);
-
-// Whether the GLib loaded is one whose slice allocator keeps freed blocks.
-bool sliceAllocatorKeepsFreedBlocks();
+// with each file opened. Its slices are sent to malloc instead, unless G_SLICE
+// is set, even empty, which leaves GLib to read it.
+//
+// GLib settles its slice configuration in its library constructor, so this
+// must run from the program's .preinit_array, which the dynamic loader runs
+// before any library's constructor (also when the program is started as
+// `ld.so PROGRAM`) and before any thread exists. libc has not set up getenv
+// by then, so the environment is read from `envp`. A program installs it as
+//   [[gnu::used, gnu::section(".preinit_array")]]
+//   static void (*const kTuneAllocators)(int, char**, char**) = &tuneAllocators;
+void tuneAllocators(int argc, char** argv, char** envp);
 
 // Hands the memory freed in every arena back to the system. Cheap next to
 // taking a pipeline down; call after one has gone.

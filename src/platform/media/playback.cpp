@@ -199,15 +199,6 @@ std::uint32_t checkFile(const std::string& path, std::string& reason) {
     return kOk;
 }
 
-std::string absolutePath(const std::string& path) {
-    if (!path.empty() && path.front() == '/')
-        return path;
-    std::vector<char> cwd(4096);
-    if (!::getcwd(cwd.data(), cwd.size()))
-        return path;
-    return std::string(cwd.data()) + '/' + path;
-}
-
 bool hasAudioOrVideo(GstStreamCollection* streams) {
     const guint count = gst_stream_collection_get_size(streams);
     for (guint i = 0; i < count; ++i)
@@ -348,7 +339,7 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
         }
     }
     g_signal_connect(playbin, "element-setup", G_CALLBACK(onElementSetup), nullptr);
-    const std::string uri = fileUriOf(absolutePath(path));
+    const std::string uri = fileUriOf(path);
     g_object_set(playbin, "uri", uri.c_str(), nullptr);
 
     if (embedded) {

@@ -3,6 +3,7 @@
 #include "platform/media/command_parser.h"
 
 #include <cstring>
+#include <gst/gst.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -79,72 +80,35 @@ std::string shortUriOf(std::string_view absolutePath) {
     return uri;
 }
 
-bool isUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~' || c == '/';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 bool looksLikeFileUri(std::string_view text) {
     return lowerCase(text.substr(0, 5)) == "file:";
 }
 
-std::string fileUriOf(std::string_view absolutePath) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (const unsigned char c : absolutePath) {
-        if (isUnreserved(c)) {
-            uri += static_cast<char>(c);
-        } else {
-            uri += '%';
-            uri += digits[c >> 4];
-            uri += digits[c & 15];
-        }
-    }
-    return uri;
+std::string fileUriOf(const std::string& path) {
+    gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
+    std::string text = uri ? uri : "";
+    g_free(uri);
+    return text;
 }
 
 std::optional<std::string> pathOfFileUri(std::string_view text) {
-    if (!looksLikeFileUri(text) || text.substr(5, 2) != "//")
+    if (!looksLikeFileUri(text))
         return std::nullopt;
-    std::string_view rest = text.substr(7);
-    const std::size_t slash = rest.find('/');
-    if (slash == std::string_view::npos)
-        return std::nullopt;
-    const std::string host = lowerCase(rest.substr(0, slash));
-    if (!host.empty() && host != "localhost")
-        return std::nullopt;
-    rest.remove_prefix(slash);
-    std::string path;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] != '%') {
-            path += rest[i];
-            continue;
-        }
-        if (i + 2 >= rest.size())
-            return std::nullopt;
-        const int high = hexValue(rest[i + 1]);
-        const int low = hexValue(rest[i + 2]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        const char decoded = static_cast<char>(high * 16 + low);
-        if (decoded == '\0')
-            return std::nullopt;
-        path += decoded;
-        i += 2;
-    }
-    return path;
+    // A '#' would start a fragment, which GLib refuses in a file URI; the
+    // short form leaves it as it is in the path.
+    std::string uri;
+    for (const char c : text)
+        uri += c == '#' ? std::string_view("%23") : std::string_view(&c, 1);
+    gchar* host = nullptr;
+    gchar* path = g_filename_from_uri(uri.c_str(), &host, nullptr);
+    std::optional<std::string> result;
+    if (path && (!host || g_ascii_strcasecmp(host, "localhost") == 0))
+        result = path;
+    g_free(path);
+    g_free(host);
+    return result;
 }
 
 std::string shortForm(std::string_view path, std::string_view currentFolder) {

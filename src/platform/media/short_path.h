@@ -16,11 +16,11 @@ namespace tovimo::media {
 // `currentFolder` makes a relative path absolute for the URI.
 std::string shortForm(std::string_view path, std::string_view currentFolder);
 
-// file:// followed by the absolute path, every byte outside the unreserved
-// set and '/' percent-encoded.
-std::string fileUriOf(std::string_view absolutePath);
+// The file:// URI of `path` (gst_filename_to_uri), a relative one taken from
+// the current folder.
+std::string fileUriOf(const std::string& path);
 
-// The path named by a file:// URI (an empty or "localhost" host only), or
+// The path named by a file: URI (an empty or "localhost" host only), or
 // nothing when `text` is not such a URI or is malformed.
 std::optional<std::string> pathOfFileUri(std::string_view text);
 

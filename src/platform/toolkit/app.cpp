@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/auxv.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -55,7 +57,18 @@ int openLockFolder(const QString& runtimeFolder, const QString& tempFolder) {
 QString App::Path() {
     if (!pathOverride().isEmpty())
         return pathOverride();
-    return QCoreApplication::applicationDirPath();
+    // Started as `ld.so PROGRAM` (no interpreter was loaded for the process),
+    // the process's executable, which Qt goes by, is the loader; the loader
+    // names the program it loaded. Read at the first call, before the
+    // current folder can change.
+    static const QString loadedProgramFolder = []() -> QString {
+        Dl_info info{};
+        if (::getauxval(AT_BASE) != 0 || !::dladdr(reinterpret_cast<void*>(&App::Path), &info) ||
+            !info.dli_fname || !*info.dli_fname)
+            return {};
+        return QFileInfo(QFile::decodeName(info.dli_fname)).canonicalPath();
+    }();
+    return loadedProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath() : loadedProgramFolder;
 }
 
 bool App::PrevInstance() {

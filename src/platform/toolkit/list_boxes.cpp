@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QStorageInfo>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -83,42 +84,23 @@ std::vector<FolderEntry> entriesIn(const QString& folder, bool folders) {
     return entries;
 }
 
-// Mount tables write blanks, tabs, newlines and backslashes in paths as
-// three-digit octal escapes.
-QString mountField(std::string_view field) {
-    QByteArray bytes;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        const bool escape = field[i] == '\\' && i + 3 < field.size() &&
-                            std::all_of(field.begin() + i + 1, field.begin() + i + 4,
-                                        [](char c) { return c >= '0' && c <= '7'; });
-        if (escape) {
-            bytes.append(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
-                                           (field[i + 3] - '0')));
-            i += 3;
-        } else {
-            bytes.append(field[i]);
-        }
-    }
-    return QFile::decodeName(bytes);
-}
-
 bool isUnder(const QString& path, const QString& folder) {
     return path == folder || path.startsWith(folder + QLatin1Char('/'));
 }
 
-bool isUserVolume(const QString& device, const QString& mountPoint, std::string_view type) {
-    static constexpr std::array<std::string_view, 12> kNetworkTypes = {
+bool isUserVolume(const MountedVolume& volume) {
+    static constexpr std::array<const char*, 12> kNetworkTypes = {
         "nfs",       "nfs4", "cifs",  "smb3",       "smbfs",       "ceph",
         "glusterfs", "afs",  "davfs", "fuse.sshfs", "fuse.rclone", "9p"};
-    if (!mountPoint.startsWith(QLatin1Char('/')))
+    if (!volume.mountPoint.startsWith(QLatin1Char('/')))
         return false;
     for (const char* system : {"/proc", "/sys", "/dev"})
-        if (isUnder(mountPoint, QLatin1String(system)))
+        if (isUnder(volume.mountPoint, QLatin1String(system)))
             return false;
-    if (type == "squashfs")
+    if (volume.type == "squashfs")
         return false;
-    return device.startsWith(QLatin1Char('/')) ||
-           std::find(kNetworkTypes.begin(), kNetworkTypes.end(), type) != kNetworkTypes.end();
+    return volume.device.startsWith('/') ||
+           std::find(kNetworkTypes.begin(), kNetworkTypes.end(), volume.type) != kNetworkTypes.end();
 }
 
 } // namespace
@@ -156,30 +138,11 @@ private:
     QIcon openIcon_, closedIcon_;
 };
 
-QStringList volumesFromMountTable(std::string_view table) {
+QStringList userVolumes(const QList<MountedVolume>& mounted) {
     QStringList volumes{QStringLiteral("/")};
-    while (!table.empty()) {
-        const std::size_t end = std::min(table.find('\n'), table.size());
-        std::string_view line = table.substr(0, end);
-        table.remove_prefix(std::min(end + 1, table.size()));
-
-        std::array<std::string_view, 3> fields; // device, mount point, type
-        std::size_t found = 0;
-        while (found < fields.size() && !line.empty()) {
-            const std::size_t start = line.find_first_not_of(" \t");
-            if (start == std::string_view::npos)
-                break;
-            line.remove_prefix(start);
-            const std::size_t stop = std::min(line.find_first_of(" \t"), line.size());
-            fields[found++] = line.substr(0, stop);
-            line.remove_prefix(stop);
-        }
-        if (found < fields.size())
-            continue;
-        const QString mountPoint = mountField(fields[1]);
-        if (isUserVolume(mountField(fields[0]), mountPoint, fields[2]) && !volumes.contains(mountPoint))
-            volumes.append(mountPoint);
-    }
+    for (const MountedVolume& volume : mounted)
+        if (isUserVolume(volume) && !volumes.contains(volume.mountPoint))
+            volumes.append(volume.mountPoint);
     return volumes;
 }
 
@@ -265,13 +228,10 @@ DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent), TwipsGeometry(t
 }
 
 QStringList DriveListBox::machineVolumes() {
-    QFile table(QStringLiteral("/proc/self/mounts"));
-    QStringList volumes{QStringLiteral("/")};
-    if (table.open(QIODevice::ReadOnly)) {
-        const QByteArray text = table.readAll();
-        volumes =
-            volumesFromMountTable(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
-    }
+    QList<MountedVolume> mounted;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+        mounted.append({volume.rootPath(), volume.device(), volume.fileSystemType()});
+    QStringList volumes = userVolumes(mounted);
     // Containers bind single files over the root volume; they are no drives.
     volumes.removeIf([](const QString& volume) { return !QFileInfo(volume).isDir(); });
     if (!volumes.contains(QStringLiteral("/")))

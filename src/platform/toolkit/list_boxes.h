@@ -19,12 +19,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The mount points a user calls drives, from a mount table in the
-// /proc/self/mounts layout: block devices and network shares, the root
-// folder first (always present), then the others in table order, each once.
-// Kernel and memory filesystems, read-only images and anything under /proc,
-// /sys or /dev are left out.
-QStringList volumesFromMountTable(std::string_view table);
+// A mounted file system, as QStorageInfo names it.
+struct MountedVolume {
+    QString mountPoint;
+    QByteArray device;
+    QByteArray type;
+};
+
+// The mount points a user calls drives: block devices and network shares,
+// the root folder first (always present), then the others in the order
+// given, each once. Kernel and memory filesystems, read-only images and
+// anything under /proc, /sys or /dev are left out.
+QStringList userVolumes(const QList<MountedVolume>& mounted);
 
 // The entry of `volumes` that holds `path`: the longest mount point that is
 // `path` itself or a whole-folder prefix of it. Empty when none does.
@@ -37,7 +43,7 @@ std::int16_t keyCodeFor(int qtKey);
 // The shift state a KeyDown event passes: 1 Shift, 2 Ctrl, 4 Alt, summed.
 std::int16_t shiftStateFor(Qt::KeyboardModifiers modifiers);
 
-// The machine's drives, as volumes from volumesFromMountTable().
+// The machine's drives, as userVolumes() of QStorageInfo::mountedVolumes().
 //
 // Drive reads the selected drive as a folder: the whole path it was last set
 // to, or the volume's mount point once the user has picked that volume from

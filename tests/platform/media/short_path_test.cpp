@@ -40,8 +40,8 @@ TEST(ShortForm, KeepsPlainPathsAndEncodesTheRest) {
 }
 
 TEST(ShortForm, ReadsBackAsOneWordNamingTheSamePath) {
-    const char* paths[] = {"/m/my clip.mp4", "/m/a\"b c",    "/m/%20 literal",
-                           "/m/x\x01y",      "/m/ä ö/ü.mid", "/m/\xe9t\xe9.mp3"};
+    const char* paths[] = {"/m/my clip.mp4", "/m/a\"b c",        "/m/%20 literal",  "/m/x\x01y",
+                           "/m/ä ö/ü.mid",   "/m/\xe9t\xe9.mp3", "/m/take #1 ?.mp4"};
     for (const char* path : paths) {
         const std::string form = shortForm(path, "/");
         CommandWords words;
@@ -71,6 +71,23 @@ TEST(PathOfFileUri, RejectsOtherHostsAndBadEscapes) {
     EXPECT_FALSE(pathOfFileUri("file:///a%zz"));
     EXPECT_FALSE(pathOfFileUri("file:///a%00b"));
     EXPECT_FALSE(pathOfFileUri("/a"));
+}
+
+TEST(FileUriOf, TakesARelativePathFromTheCurrentFolderHoweverDeep) {
+    testing::ScratchFolder folder;
+    const std::filesystem::path start = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    std::string deep = folder.path();
+    while (deep.size() <= 4200) { // beyond PATH_MAX: made one step at a time
+        const std::string step(200, 'd');
+        std::filesystem::create_directory(step);
+        std::filesystem::current_path(step);
+        deep += '/' + step;
+    }
+    const std::string uri = fileUriOf("a b#.wav");
+    std::filesystem::current_path(start);
+    EXPECT_EQ(uri.substr(0, 8), "file:///");
+    EXPECT_EQ(pathOfFileUri(uri), deep + "/a b#.wav");
 }
 
 TEST(ShortPathName, AnswersLengthsLikeThePlatformCall) {

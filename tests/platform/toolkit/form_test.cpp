@@ -3,7 +3,6 @@
 #include "platform/toolkit/dialogs.h"
 #include "platform/toolkit/form.h"
 #include "platform/toolkit/screen.h"
-#include "platform/toolkit/text_file.h"
 #include "support/test_paths.h"
 
 #include <QApplication>
@@ -188,19 +187,6 @@ TEST(Dialogs, MessageBoxTakesTheProgramTitleByDefault) {
     tk::setMsgBoxHookForTesting({});
     EXPECT_EQ(seenText, QStringLiteral("Hello"));
     EXPECT_EQ(seenTitle, QStringLiteral("Tovimo"));
-}
-
-TEST(TextFile, BytesRoundTripUnchanged) {
-    tovimo::testing::TempFolder folder;
-    const QString path = folder.file(QStringLiteral("f.txt"));
-    EXPECT_FALSE(tk::TextFile::readAll(path).has_value());
-    const std::string bytes("\r\nA\xE9@@/x y\r\n\0z", 15);
-    ASSERT_TRUE(tk::TextFile::append(path, bytes));
-    ASSERT_TRUE(tk::TextFile::append(path, "!"));
-    EXPECT_EQ(tk::TextFile::readAll(path), bytes + "!");
-    ASSERT_TRUE(tk::TextFile::writeAll(path, ""));
-    EXPECT_EQ(tk::TextFile::readAll(path), std::string());
-    EXPECT_FALSE(tk::TextFile::writeAll(folder.path(), "x")) << "a folder cannot be written as a file";
 }
 
 } // namespace
