@@ -73,8 +73,9 @@ desktop::PlayerState PlayerRemote::readDevice() {
         reading.status = desktop::PlaybackStatus::Playing;
     else if (mode == QLatin1String("paused"))
         reading.status = desktop::PlaybackStatus::Paused;
-    reading.positionUs = std::int64_t{player::queryStatusNumber(media_, "status Media position").value_or(0)} *
-                         kMicrosecondsPerMillisecond;
+    reading.positionUs =
+        std::int64_t{player::queryStatusNumber(media_, "status Media position").value_or(0)} *
+        kMicrosecondsPerMillisecond;
     if (trackNumber_ != 0) {
         const std::int32_t lengthMs = player::queryStatusNumber(media_, "status Media length").value_or(0);
         reading.track = {trackNumber_, trackPath_, std::int64_t{lengthMs} * kMicrosecondsPerMillisecond};

@@ -290,13 +290,15 @@ TEST_F(PlayerProcess, TheWindowsClassIsTheDesktopEntrysStartupWMClass) {
         },
         15000));
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), windows.first(), QStringLiteral("WM_CLASS")});
+    xprop.start(QStringLiteral("xprop"),
+                {QStringLiteral("-id"), windows.first(), QStringLiteral("WM_CLASS")});
     ASSERT_TRUE(xprop.waitForFinished(10000));
     // WM_CLASS(STRING) = "instance", "class"
     const QString text = QString::fromLocal8Bit(xprop.readAllStandardOutput()).trimmed();
     const QStringList parts = text.section(QLatin1Char('='), 1).split(QLatin1Char(','));
     ASSERT_EQ(parts.size(), 2) << text.toStdString();
-    EXPECT_EQ(parts.at(1).trimmed(), QLatin1Char('"') + startupClass + QLatin1Char('"')) << text.toStdString();
+    EXPECT_EQ(parts.at(1).trimmed(), QLatin1Char('"') + startupClass + QLatin1Char('"'))
+        << text.toStdString();
     player.terminate();
     player.waitForFinished(5000);
 }

@@ -62,7 +62,8 @@ ScreenSaverInhibitor::ScreenSaverInhibitor(QDBusConnection bus, QObject* parent)
     for (const Address* address : {&kScreenSaver, &kSessionManager, &kPortal})
         watcher_.addWatchedService(QLatin1String(address->name));
     connect(&watcher_, &QDBusServiceWatcher::serviceRegistered, this, &ScreenSaverInhibitor::serviceAppeared);
-    connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &ScreenSaverInhibitor::serviceVanished);
+    connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this,
+            &ScreenSaverInhibitor::serviceVanished);
 }
 
 ScreenSaverInhibitor::~ScreenSaverInhibitor() {

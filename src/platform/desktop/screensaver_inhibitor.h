@@ -65,8 +65,8 @@ public:
 private:
     struct Held {
         Service service;
-        std::uint32_t cookie = 0;  // ScreenSaver, SessionManager
-        QString request;           // Portal: the request object to close
+        std::uint32_t cookie = 0; // ScreenSaver, SessionManager
+        QString request;          // Portal: the request object to close
     };
 
     // Asks the first service not yet asked in this wish; Unavailable when

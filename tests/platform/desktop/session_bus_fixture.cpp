@@ -56,10 +56,10 @@ int BusMonitor::calls(const QString& destination, const QString& member) {
     do
         seen_ += QString::fromLocal8Bit(process_.readAllStandardOutput());
     while (process_.waitForReadyRead(100));
-    const QRegularExpression call(QStringLiteral("^method call .* destination=%1 .* member=%2$")
-                                      .arg(QRegularExpression::escape(destination),
-                                           QRegularExpression::escape(member)),
-                                  QRegularExpression::MultilineOption);
+    const QRegularExpression call(
+        QStringLiteral("^method call .* destination=%1 .* member=%2$")
+            .arg(QRegularExpression::escape(destination), QRegularExpression::escape(member)),
+        QRegularExpression::MultilineOption);
     int count = 0;
     for (auto matches = call.globalMatch(seen_); matches.hasNext(); matches.next())
         ++count;
