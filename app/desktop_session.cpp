@@ -5,20 +5,22 @@
 
 namespace tovimo::app {
 
-DesktopSession::DesktopSession(player::Form1& form, const QDBusConnection& bus)
-    : form_(form), remote_(form), mpris_(remote_, bus), inhibitor_(bus) {
+DesktopSession::DesktopSession(player::Form1& form, media::MediaCommandService& media,
+                               const QDBusConnection& bus)
+    : form_(form), remote_(form, media), mpris_(remote_, bus), inhibitor_(bus) {
     player::acceptFileDrops(form_);
     QObject::connect(&remote_, &desktop::PlayerControl::playbackStatusChanged, &inhibitor_,
                      [this] { updateInhibition(); });
     QObject::connect(&remote_, &desktop::PlayerControl::openTrackChanged, &inhibitor_,
                      [this] { updateInhibition(); });
-    // The program ends inside the unload, with no chance to poll again.
+    // The program ends inside the unload, with no chance to read the device
+    // again.
     QObject::connect(&form_, &player::Form1::unloading, &inhibitor_, [this] { inhibitor_.releaseNow(); });
 }
 
 void DesktopSession::updateInhibition() {
-    const bool playingVideo =
-        remote_.playbackStatus() == desktop::PlaybackStatus::Playing && remote_.showsVideo();
+    const desktop::PlayerState& state = remote_.state();
+    const bool playingVideo = state.status == desktop::PlaybackStatus::Playing && state.showsVideo;
     if (playingVideo && form_.isVisible())
         inhibitor_.setToplevelWindow(static_cast<std::uint32_t>(form_.winId()));
     inhibitor_.setInhibited(playingVideo);

@@ -63,7 +63,7 @@ int main(int argc, char* argv[]) {
     tovimo::media::MciService media;
     fontconfigStart.join();
     tovimo::player::Form1 form(media, media);
-    tovimo::app::DesktopSession session(form, QDBusConnection::sessionBus());
+    tovimo::app::DesktopSession session(form, media, QDBusConnection::sessionBus());
     form.Load(); // on a notice day, returns once the notice is closed
     form.Show();
     if (commandLine.file) {

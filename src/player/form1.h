@@ -85,7 +85,6 @@ protected:
 
 private:
     friend struct Form1Access; // test peer
-    friend class PlayerRemote; // the desktop services' view of the window
 
     // Private media operations.
     bool SendMediaCommand(const QString& Command, bool ShowError);

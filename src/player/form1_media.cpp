@@ -4,6 +4,7 @@
 #include "platform/toolkit/events.h"
 #include "platform/toolkit/screen.h"
 #include "player/reply_text.h"
+#include "player/status_query.h"
 
 #include <QFile>
 
@@ -14,7 +15,6 @@
 
 namespace tovimo::player {
 namespace {
-constexpr std::uint32_t kStatusReplyLength = 128;
 constexpr std::uint32_t kErrorTextLength = 260;
 // The platform's longest path: paths beyond the 259 bytes of the original
 // limit are common here.
@@ -26,8 +26,7 @@ QString number(std::int64_t value) {
     return QString::number(value);
 }
 
-std::int32_t secondsFromReply(std::string_view text) {
-    const std::optional<std::int32_t> milliseconds = wholeTextToInt32(text);
+std::int32_t seconds(std::optional<std::int32_t> milliseconds) {
     return milliseconds ? *milliseconds / 1000 : 0;
 }
 } // namespace
@@ -63,20 +62,15 @@ void Form1::ResumeMedia() {
 }
 
 std::int32_t Form1::MediaLength() {
-    char reply[kStatusReplyLength] = {};
-    sendWithReply(QStringLiteral("status Media length"), reply, kStatusReplyLength);
-    return secondsFromReply(replyText(reply, sizeof reply));
+    return seconds(queryStatusNumber(media_, "status Media length"));
 }
 
 std::int32_t Form1::MediaPosition() {
-    sendWithReply(QStringLiteral("status Media position"), StatusReply.data(), kStatusReplyLength);
-    return secondsFromReply(replyText(StatusReply.data(), StatusReply.size()));
+    return seconds(queryStatusNumber(media_, "status Media position", StatusReply));
 }
 
 std::int32_t Form1::MediaVolume() {
-    sendWithReply(QStringLiteral("status Media Volume"), StatusReply.data(), kStatusReplyLength);
-    const std::optional<std::int32_t> level =
-        wholeTextToInt32(replyText(StatusReply.data(), StatusReply.size()));
+    const std::optional<std::int32_t> level = queryStatusNumber(media_, "status Media Volume", StatusReply);
     return level ? *level / 10 : 0;
 }
 

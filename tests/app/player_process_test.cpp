@@ -11,6 +11,7 @@
 #include <QDBusVariant>
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -220,6 +221,90 @@ TEST_F(PlayerProcess, PlaysItsArgumentUnderMprisControlWithTheScreenSaverHeldOnl
     EXPECT_TRUE(quits());
     EXPECT_EQ(heldInhibitions(screenSaver), 0) << "released before the program ends";
     EXPECT_EQ(QString::fromLocal8Bit(player.readAllStandardError()), QString());
+}
+
+// After Pause, Stop and Play the Pause button reads "Resume" while the media
+// plays; the desktop's requests go by what the device does.
+TEST_F(PlayerProcess, MprisActsOnTheDeviceWhateverThePauseButtonReads) {
+    ASSERT_TRUE(makeVideo(folder.file(QStringLiteral("clip.mkv")), 105));
+    start({QStringLiteral("clip.mkv")}, bus.address());
+    ASSERT_TRUE(statusBecomes("Playing"));
+    EXPECT_DOUBLE_EQ(property(QStringLiteral("Volume")).toDouble(), 1.0)
+        << "the device plays at full volume, whatever the slider shows";
+
+    press("Pause");
+    EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Paused"));
+    press("Stop");
+    press("Play");
+    ASSERT_TRUE(statusBecomes("Playing"));
+    press("Pause"); // the button reads "Resume" now
+    EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Paused"));
+    press("PlayPause");
+    EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Playing"));
+    press("PlayPause");
+    EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Paused"));
+
+    // Seeks keep a paused player paused.
+    const qlonglong before = property(QStringLiteral("Position")).toLongLong();
+    press("Seek", {qlonglong{3000000}});
+    const QVariantMap metadata = qdbus_cast<QVariantMap>(property(QStringLiteral("Metadata")));
+    press("SetPosition", {metadata.value(QStringLiteral("mpris:trackid")), qlonglong{6000000}});
+    QTest::qWait(500);
+    EXPECT_EQ(property(QStringLiteral("PlaybackStatus")), QStringLiteral("Paused"));
+    const qlonglong after = property(QStringLiteral("Position")).toLongLong();
+    EXPECT_NEAR(after, 6000000, 100000) << "from " << before;
+    QTest::qWait(500);
+    EXPECT_EQ(property(QStringLiteral("Position")).toLongLong(), after) << "and it stays there";
+    EXPECT_TRUE(quits());
+}
+
+// A screen saver that takes the Inhibit call and never answers it.
+TEST_F(PlayerProcess, QuitsPromptlyWhileTheScreenSaverHangs) {
+    desktop::testing::StandInScreenSaver screenSaver;
+    screenSaver.answers = false;
+    ASSERT_TRUE(screenSaver.registerOn(bus.connect()));
+    ASSERT_TRUE(makeVideo(folder.file(QStringLiteral("clip.mkv")), 105));
+    start({QStringLiteral("clip.mkv")}, bus.address());
+    ASSERT_TRUE(statusBecomes("Playing"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !screenSaver.calls.empty(); }, 5000));
+
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(quits());
+    EXPECT_LT(clock.elapsed(), 2000);
+}
+
+// Docks match a running window to its desktop entry by the window's class.
+TEST_F(PlayerProcess, TheWindowsClassIsTheDesktopEntrysStartupWMClass) {
+    QFile entry(QStringLiteral(TOVIMO_SOURCE_DIR "/data/" TOVIMO_APP_ID ".desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    QString startupClass;
+    for (const QByteArray& line : entry.readAll().split('\n'))
+        if (line.startsWith("StartupWMClass="))
+            startupClass = QString::fromUtf8(line.mid(15));
+    ASSERT_FALSE(startupClass.isEmpty()) << "the entry names the window's class";
+
+    start({}, QString());
+    QStringList windows;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            windows = xdotool({"search", "--onlyvisible", "--pid", QString::number(player.processId()),
+                               "--name", "^Tovimo$"});
+            return !windows.isEmpty();
+        },
+        15000));
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"),
+                {QStringLiteral("-id"), windows.first(), QStringLiteral("WM_CLASS")});
+    ASSERT_TRUE(xprop.waitForFinished(10000));
+    // WM_CLASS(STRING) = "instance", "class"
+    const QString text = QString::fromLocal8Bit(xprop.readAllStandardOutput()).trimmed();
+    const QStringList parts = text.section(QLatin1Char('='), 1).split(QLatin1Char(','));
+    ASSERT_EQ(parts.size(), 2) << text.toStdString();
+    EXPECT_EQ(parts.at(1).trimmed(), QLatin1Char('"') + startupClass + QLatin1Char('"'))
+        << text.toStdString();
+    player.terminate();
+    player.waitForFinished(5000);
 }
 
 TEST_F(PlayerProcess, AudioHoldsNothingAndTheSessionManagerIsTheFallbackUntilTheEnd) {

@@ -1,11 +1,13 @@
 // The player as the desktop services drive it: each request must send what
-// the matching button or slider sends.
+// the matching button or slider sends, and the state is one reading of the
+// device per tick of the window's timer.
+#include "app/player_remote.h"
 #include "player/form1_access.h"
-#include "player/player_remote.h"
 #include "support/recording_media_service.h"
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -14,15 +16,20 @@ namespace player = tovimo::player;
 namespace desktop = tovimo::desktop;
 using Commands = std::vector<std::string>;
 using Answer = tovimo::testing::RecordingMediaService::Answer;
+using tovimo::app::PlayerRemote;
 
 namespace {
 
 constexpr std::uint32_t kNotOpen = 263;
+constexpr std::uint32_t kNoWindow = 346;
 const char* const kPath = "/media/clips/clip.mkv";
 
 class Remote : public ::testing::Test {
 protected:
-    Remote() { form.Text2.setText(QString::fromLatin1(kPath)); }
+    Remote() {
+        form.Text2.setText(QString::fromLatin1(kPath));
+        form.Timer1.setEnabled(false); // ticks come from the tests
+    }
 
     // Device mode as the status query answers it; empty: nothing open.
     void deviceMode(const std::string& mode) {
@@ -36,6 +43,9 @@ protected:
                 result.push_back(command);
         return result;
     }
+    int count(const std::string& command) const {
+        return static_cast<int>(std::count(media.commands().begin(), media.commands().end(), command));
+    }
     bool pressedPlay(const std::string& path) {
         const Commands s = sent();
         return s.size() >= 4 && s[0] == "stop Media" && s[1] == "close all" && s[2] == f.openCommand(path) &&
@@ -45,7 +55,7 @@ protected:
     tovimo::testing::RecordingMediaService media;
     player::Form1 form{media, media};
     player::Form1Access f{form};
-    player::PlayerRemote remote{form};
+    PlayerRemote remote{form, media};
 };
 
 TEST_F(Remote, StatusIsTheDeviceMode) {
@@ -56,12 +66,16 @@ TEST_F(Remote, StatusIsTheDeviceMode) {
     };
     for (const auto& [mode, status] : cases) {
         deviceMode(mode);
-        EXPECT_EQ(remote.playbackStatus(), status) << mode;
+        remote.refresh();
+        EXPECT_EQ(remote.state().status, status) << mode;
     }
 }
 
-TEST_F(Remote, PlayPausePlayAndPauseFollowThePauseButton) {
-    using Request = void (player::PlayerRemote::*)();
+// The Pause button reads "Resume" while the media plays after Pause, Stop,
+// Play: the requests go by the device's mode and press the button twice
+// where one press would do the opposite.
+TEST_F(Remote, PlayPausePlayAndPauseFollowTheDeviceWhateverTheCaption) {
+    using Request = void (PlayerRemote::*)();
     struct Case {
         const char* name;
         Request request;
@@ -71,19 +85,33 @@ TEST_F(Remote, PlayPausePlayAndPauseFollowThePauseButton) {
         const char* captionAfter;
     };
     const Case cases[] = {
-        {"playPause playing",
-         &player::PlayerRemote::playPause,
+        {"playPause playing", &PlayerRemote::playPause, "playing", "Pause", {"pause Media"}, "Resume"},
+        {"playPause playing, caption Resume",
+         &PlayerRemote::playPause,
          "playing",
-         "Pause",
-         {"pause Media"},
+         "Resume",
+         {"resume Media", "pause Media"},
          "Resume"},
-        {"playPause paused", &player::PlayerRemote::playPause, "paused", "Resume", {"resume Media"}, "Pause"},
-        {"play paused", &player::PlayerRemote::play, "paused", "Resume", {"resume Media"}, "Pause"},
-        {"play playing", &player::PlayerRemote::play, "playing", "Pause", {}, "Pause"},
-        {"pause playing", &player::PlayerRemote::pause, "playing", "Pause", {"pause Media"}, "Resume"},
-        {"pause paused", &player::PlayerRemote::pause, "paused", "Resume", {}, "Resume"},
-        {"pause closed", &player::PlayerRemote::pause, "", "Pause", {}, "Pause"},
-        {"stop", &player::PlayerRemote::stop, "playing", "Pause", {"stop Media", "close all"}, "Pause"},
+        {"playPause paused", &PlayerRemote::playPause, "paused", "Resume", {"resume Media"}, "Pause"},
+        {"playPause paused, caption Pause",
+         &PlayerRemote::playPause,
+         "paused",
+         "Pause",
+         {"pause Media", "resume Media"},
+         "Pause"},
+        {"play paused", &PlayerRemote::play, "paused", "Resume", {"resume Media"}, "Pause"},
+        {"play playing", &PlayerRemote::play, "playing", "Pause", {}, "Pause"},
+        {"play playing, caption Resume", &PlayerRemote::play, "playing", "Resume", {}, "Resume"},
+        {"pause playing", &PlayerRemote::pause, "playing", "Pause", {"pause Media"}, "Resume"},
+        {"pause playing, caption Resume",
+         &PlayerRemote::pause,
+         "playing",
+         "Resume",
+         {"resume Media", "pause Media"},
+         "Resume"},
+        {"pause paused", &PlayerRemote::pause, "paused", "Resume", {}, "Resume"},
+        {"pause closed", &PlayerRemote::pause, "", "Pause", {}, "Pause"},
+        {"stop", &PlayerRemote::stop, "playing", "Pause", {"stop Media", "close all"}, "Pause"},
     };
     for (const Case& c : cases) {
         media.clear();
@@ -96,7 +124,7 @@ TEST_F(Remote, PlayPausePlayAndPauseFollowThePauseButton) {
 }
 
 TEST_F(Remote, PlayWithNothingPlayingPressesPlay) {
-    for (auto request : {&player::PlayerRemote::play, &player::PlayerRemote::playPause}) {
+    for (auto request : {&PlayerRemote::play, &PlayerRemote::playPause}) {
         for (const std::string mode : {"", "stopped"}) {
             media.clear();
             deviceMode(mode);
@@ -118,10 +146,19 @@ TEST_F(Remote, OpenAndPlayPutsTheAbsolutePathIntoTheBoxAndPressesPlay) {
     EXPECT_TRUE(pressedPlay(absolute.toStdString()));
 }
 
-TEST_F(Remote, VolumeIsTheSliderAndWritingItDragsTheSlider) {
+// After Play the slider shows 50 while the device plays at full volume.
+TEST_F(Remote, VolumeIsTheDevicesAndWritingItDragsTheSlider) {
     QSignalSpy changes(&remote, &desktop::PlayerControl::volumeChanged);
-    EXPECT_DOUBLE_EQ(remote.volume(), 0.5);
+    EXPECT_DOUBLE_EQ(remote.state().volume, 1.0) << "media open at full volume";
+    deviceMode("playing");
+    media.answer("status Media volume", {0, "1000"});
+    form.vs.setValue(50);
+    remote.refresh();
+    EXPECT_DOUBLE_EQ(remote.state().volume, 1.0);
+    EXPECT_EQ(changes.count(), 0);
+
     const std::tuple<double, int, const char*> cases[] = {
+        {0.5, 50, "setaudio Media Volume to 500"}, // the slider is there already: sent all the same
         {0.3, 30, "setaudio Media Volume to 300"},   {1.7, 100, "setaudio Media Volume to 1000"},
         {-1, 0, "setaudio Media Volume to 0"},       {0.004, 0, "setaudio Media Volume to 0"},
         {0.666, 67, "setaudio Media Volume to 670"},
@@ -132,30 +169,43 @@ TEST_F(Remote, VolumeIsTheSliderAndWritingItDragsTheSlider) {
         EXPECT_EQ(form.vs.Value(), slider) << volume;
         EXPECT_EQ(sent(), Commands{command}) << volume;
     }
-    EXPECT_EQ(changes.count(), 4) << "one per change of the slider's value";
+
+    media.answer("status Media volume", {0, "670"});
+    remote.refresh();
+    remote.refresh();
+    EXPECT_DOUBLE_EQ(remote.state().volume, 0.67);
+    EXPECT_EQ(changes.count(), 1) << "one per change of the device's volume";
+    deviceMode("");
+    remote.refresh();
+    EXPECT_DOUBLE_EQ(remote.state().volume, 0.67) << "kept while nothing is open";
 }
 
-TEST_F(Remote, SeeksGoToWholeSecondsWithinTheSlider) {
-    deviceMode("paused");
+TEST_F(Remote, SeeksGoToWholeSecondsWithinTheSliderAndKeepAPausedPlayerPaused) {
     form.hs.setMax(10);
     media.answer("status Media position", {0, "4000"});
     QSignalSpy seeks(&remote, &desktop::PlayerControl::seeked);
     struct Case {
+        const char* mode;
         bool relative;
         std::int64_t us;
         int second;
     };
     const Case cases[] = {
-        {true, 2600000, 7},   {true, -2400000, 2}, {true, -9000000, 0},
-        {true, 60000000, 10}, {false, 3499999, 3}, {false, 3500000, 4},
+        {"playing", true, 2600000, 7},   {"playing", true, -2400000, 2}, {"playing", true, -9000000, 0},
+        {"playing", true, 60000000, 10}, {"stopped", false, 3499999, 3}, {"playing", false, 3500000, 4},
+        {"paused", true, 1000000, 5},    {"paused", false, 9000000, 9},
     };
     for (const Case& c : cases) {
+        deviceMode(c.mode);
         media.clear();
         c.relative ? remote.seekBy(c.us) : remote.seekTo(c.us);
         EXPECT_EQ(form.hs.Value(), c.second) << c.us;
-        EXPECT_EQ(sent(), (Commands{"seek Media to " + std::to_string(c.second * 1000), "play Media"}))
-            << c.us;
-        EXPECT_EQ(seeks.takeLast().at(0).toLongLong(), c.second * 1000000LL) << c.us;
+        Commands expected{"seek Media to " + std::to_string(c.second * 1000), "play Media"};
+        if (c.mode == std::string("paused"))
+            expected.push_back("pause Media");
+        EXPECT_EQ(sent(), expected) << c.mode << ' ' << c.us;
+        ASSERT_EQ(seeks.count(), 1) << c.us;
+        EXPECT_EQ(seeks.takeFirst().at(0).toLongLong(), c.second * 1000000LL) << c.us;
     }
 
     deviceMode("");
@@ -165,30 +215,74 @@ TEST_F(Remote, SeeksGoToWholeSecondsWithinTheSlider) {
     EXPECT_EQ(sent(), Commands{}) << "nothing open: nothing to seek";
 }
 
+// One reading per tick of the window's own timer, after its handler, and no
+// timer of its own.
+TEST_F(Remote, ReadsTheDeviceOncePerTickOfTheWindowsTimer) {
+    deviceMode("playing");
+    media.answer("status Media position", {0, "2500"});
+    media.answer("status Media length", {0, "10500"});
+    media.answer("status Media volume", {0, "800"});
+    f.Command4_Click();
+    QTest::qWait(350);
+    media.clear();
+    QTest::qWait(350);
+    EXPECT_EQ(media.commands(), Commands{}) << "the window's timer is off: nothing is asked";
+
+    for (int tick = 1; tick <= 3; ++tick)
+        emit form.Timer1.Tick();
+    EXPECT_EQ(count("status Media mode"), 3);
+    EXPECT_EQ(count("status Media length"), 3);
+    EXPECT_EQ(count("status Media volume"), 3);
+    EXPECT_EQ(count("where Media source"), 3);
+    EXPECT_EQ(count("status Media position"), 6) << "the window's and the reading's";
+    EXPECT_EQ(media.commands().front(), "status Media position") << "the window's handler first";
+    const desktop::PlayerState expected{
+        desktop::PlaybackStatus::Playing, 2500000, {1, QString::fromLatin1(kPath), 10500000}, true, 0.8};
+    EXPECT_EQ(remote.state(), expected);
+
+    media.answer("where Media source", {kNoWindow, ""});
+    emit form.Timer1.Tick();
+    EXPECT_FALSE(remote.state().showsVideo) << "audio only";
+
+    deviceMode("");
+    media.clear();
+    emit form.Timer1.Tick();
+    EXPECT_EQ(count("status Media mode"), 1);
+    EXPECT_EQ(media.commands().size(), 2u) << "nothing open: the mode is all the reading asks";
+}
+
 TEST_F(Remote, EachOpenIsANewTrackAndChangesAreReportedOnce) {
     QSignalSpy tracks(&remote, &desktop::PlayerControl::openTrackChanged);
     QSignalSpy statuses(&remote, &desktop::PlayerControl::playbackStatusChanged);
+    QSignalSpy volumes(&remote, &desktop::PlayerControl::volumeChanged);
     deviceMode("");
-    EXPECT_EQ(remote.openTrack(), desktop::OpenTrack{});
+    remote.refresh();
+    EXPECT_EQ(remote.state().track, desktop::OpenTrack{});
 
     deviceMode("playing");
     media.answer("status Media length", {0, "10500"});
-    remote.play(); // the device is open: nothing sent, only the poll
+    media.answer("status Media volume", {0, "1000"});
+    remote.play(); // the device is open: nothing sent, only the reading
     f.Command4_Click();
-    EXPECT_EQ(remote.openTrack(), (desktop::OpenTrack{1, QString::fromLatin1(kPath), 10500000}));
-    remote.poll();
-    remote.poll();
+    remote.refresh();
+    EXPECT_EQ(remote.state().track, (desktop::OpenTrack{1, QString::fromLatin1(kPath), 10500000}));
+    media.answer("status Media position", {0, "1000"});
+    remote.refresh();
+    media.answer("status Media position", {0, "2000"});
+    remote.refresh();
     EXPECT_EQ(statuses.count(), 1);
     EXPECT_EQ(tracks.count(), 1);
+    EXPECT_EQ(volumes.count(), 0) << "a moving position announces nothing";
 
     f.Command4_Click(); // the same file again is a new track
-    remote.poll();
-    EXPECT_EQ(remote.openTrack().id, 2);
+    remote.refresh();
+    EXPECT_EQ(remote.state().track.id, 2);
     EXPECT_EQ(tracks.count(), 2);
 
     deviceMode("");
-    remote.poll();
-    EXPECT_EQ(remote.openTrack(), desktop::OpenTrack{});
+    remote.refresh();
+    EXPECT_EQ(remote.state().track, desktop::OpenTrack{});
+    EXPECT_EQ(remote.state().positionUs, 0);
     EXPECT_EQ(statuses.count(), 2);
     EXPECT_EQ(tracks.count(), 3);
 }

@@ -61,10 +61,53 @@ private:
     MprisService& s_;
 };
 
-// org.mpris.MediaPlayer2.Player
+// org.mpris.MediaPlayer2.Player. Its description is written out because the
+// one generated from the properties would announce that Position and
+// CanControl emit change signals: the position changes all the time (Seeked
+// covers jumps), and control never changes.
 class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_CLASSINFO(
+        "D-Bus Introspection",
+        "  <interface name=\"org.mpris.MediaPlayer2.Player\">\n"
+        "    <method name=\"Next\"/>\n"
+        "    <method name=\"Previous\"/>\n"
+        "    <method name=\"Pause\"/>\n"
+        "    <method name=\"PlayPause\"/>\n"
+        "    <method name=\"Stop\"/>\n"
+        "    <method name=\"Play\"/>\n"
+        "    <method name=\"Seek\">\n"
+        "      <arg name=\"Offset\" type=\"x\" direction=\"in\"/>\n"
+        "    </method>\n"
+        "    <method name=\"SetPosition\">\n"
+        "      <arg name=\"TrackId\" type=\"o\" direction=\"in\"/>\n"
+        "      <arg name=\"Position\" type=\"x\" direction=\"in\"/>\n"
+        "    </method>\n"
+        "    <method name=\"OpenUri\">\n"
+        "      <arg name=\"Uri\" type=\"s\" direction=\"in\"/>\n"
+        "    </method>\n"
+        "    <signal name=\"Seeked\">\n"
+        "      <arg name=\"Position\" type=\"x\"/>\n"
+        "    </signal>\n"
+        "    <property name=\"PlaybackStatus\" type=\"s\" access=\"read\"/>\n"
+        "    <property name=\"Rate\" type=\"d\" access=\"readwrite\"/>\n"
+        "    <property name=\"Metadata\" type=\"a{sv}\" access=\"read\"/>\n"
+        "    <property name=\"Volume\" type=\"d\" access=\"readwrite\"/>\n"
+        "    <property name=\"Position\" type=\"x\" access=\"read\">\n"
+        "      <annotation name=\"org.freedesktop.DBus.Property.EmitsChangedSignal\" value=\"false\"/>\n"
+        "    </property>\n"
+        "    <property name=\"MinimumRate\" type=\"d\" access=\"read\"/>\n"
+        "    <property name=\"MaximumRate\" type=\"d\" access=\"read\"/>\n"
+        "    <property name=\"CanGoNext\" type=\"b\" access=\"read\"/>\n"
+        "    <property name=\"CanGoPrevious\" type=\"b\" access=\"read\"/>\n"
+        "    <property name=\"CanPlay\" type=\"b\" access=\"read\"/>\n"
+        "    <property name=\"CanPause\" type=\"b\" access=\"read\"/>\n"
+        "    <property name=\"CanSeek\" type=\"b\" access=\"read\"/>\n"
+        "    <property name=\"CanControl\" type=\"b\" access=\"read\">\n"
+        "      <annotation name=\"org.freedesktop.DBus.Property.EmitsChangedSignal\" value=\"false\"/>\n"
+        "    </property>\n"
+        "  </interface>\n")
     Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
     Q_PROPERTY(double Rate READ Rate WRITE setRate)
     Q_PROPERTY(QVariantMap Metadata READ Metadata)
@@ -82,13 +125,13 @@ public:
     MprisPlayerAdaptor(QObject* exported, MprisService& service)
         : QDBusAbstractAdaptor(exported), s_(service) {}
 
-    QString PlaybackStatus() const { return MprisService::playbackStatusText(s_.player().playbackStatus()); }
+    QString PlaybackStatus() const { return MprisService::playbackStatusText(s_.player().state().status); }
     double Rate() const { return 1.0; }
     void setRate(double) {} // only normal speed: nothing to change
-    QVariantMap Metadata() const { return MprisService::metadataOf(s_.player().openTrack()); }
-    double Volume() const { return s_.player().volume(); }
+    QVariantMap Metadata() const { return MprisService::metadataOf(s_.player().state().track); }
+    double Volume() const { return s_.player().state().volume; }
     void setVolume(double volume) { s_.player().setVolume(volume); }
-    qlonglong Position() const { return s_.player().positionUs(); }
+    qlonglong Position() const { return s_.player().state().positionUs; }
     bool no() const { return false; }
     bool yes() const { return true; }
 
@@ -101,7 +144,7 @@ public slots:
     void Play() { s_.player().play(); }
     void Seek(qlonglong Offset) { s_.player().seekBy(Offset); }
     void SetPosition(const QDBusObjectPath& TrackId, qlonglong Position) {
-        const OpenTrack track = s_.player().openTrack();
+        const OpenTrack& track = s_.player().state().track;
         // A position for media no longer open, or outside it, is stale.
         if (track.id == 0 || TrackId.path() != MprisService::trackIdOf(track.id) || Position < 0 ||
             Position > track.lengthUs)
@@ -141,13 +184,13 @@ MprisService::MprisService(PlayerControl& player, QDBusConnection bus, QObject* 
 
     connect(&player_, &PlayerControl::playbackStatusChanged, this, [this] {
         announce(kPlayerInterface, QStringLiteral("PlaybackStatus"),
-                 playbackStatusText(player_.playbackStatus()));
+                 playbackStatusText(player_.state().status));
     });
     connect(&player_, &PlayerControl::openTrackChanged, this, [this] {
-        announce(kPlayerInterface, QStringLiteral("Metadata"), metadataOf(player_.openTrack()));
+        announce(kPlayerInterface, QStringLiteral("Metadata"), metadataOf(player_.state().track));
     });
     connect(&player_, &PlayerControl::volumeChanged, this,
-            [this] { announce(kPlayerInterface, QStringLiteral("Volume"), player_.volume()); });
+            [this] { announce(kPlayerInterface, QStringLiteral("Volume"), player_.state().volume); });
     connect(&player_, &PlayerControl::seeked, playerAdaptor,
             [playerAdaptor](std::int64_t positionUs) { emit playerAdaptor->Seeked(positionUs); });
 }

@@ -14,8 +14,9 @@ namespace tovimo::desktop {
 // /org/mpris/MediaPlayer2 under org.mpris.MediaPlayer2.tovimo (or that name
 // with ".instance<pid>" when another player process holds it).
 //
-// Properties are read from the player when asked; PropertiesChanged is sent
-// when the player reports a change of status, open media or volume. Method
+// Properties are the player's last reading; PropertiesChanged is sent when
+// the player reports a change of status, open media or volume (never of the
+// position, which Seeked reports when it jumps). Method
 // calls run the player's requests on the GUI thread before they reply,
 // except Quit, which replies first.
 class MprisService : public QObject {

@@ -17,6 +17,19 @@ struct OpenTrack {
     friend bool operator==(const OpenTrack&, const OpenTrack&) = default;
 };
 
+// The player as last read from its device, all fields of one reading.
+struct PlayerState {
+    PlaybackStatus status = PlaybackStatus::Stopped;
+    // 0 when nothing is open.
+    std::int64_t positionUs = 0;
+    OpenTrack track;
+    // The open media shows a picture (not audio only).
+    bool showsVideo = false;
+    // The device's own volume, 0 to 1 (the volume slider may show another).
+    double volume = 0;
+    friend bool operator==(const PlayerState&, const PlayerState&) = default;
+};
+
 // What the desktop services see of the player, and the requests they pass
 // on. Every call is made on the GUI thread; the requests follow the player's
 // own buttons and sliders, so they may let other events run before they
@@ -26,22 +39,16 @@ class PlayerControl : public QObject {
 public:
     using QObject::QObject;
 
-    virtual PlaybackStatus playbackStatus() = 0;
-    // The device's position; 0 when nothing is open.
-    virtual std::int64_t positionUs() = 0;
-    virtual OpenTrack openTrack() = 0;
-    // True when the open media shows a picture (not audio only).
-    virtual bool showsVideo() = 0;
-    // The volume slider's value / 100, so 0 to 1.
-    virtual double volume() = 0;
+    // The last reading; reading it asks the device nothing.
+    virtual const PlayerState& state() const = 0;
 
     virtual void setVolume(double volume) = 0;
     virtual void playPause() = 0;
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual void stop() = 0;
-    // Seeks as the position slider does, to whole seconds within the media;
-    // nothing happens while no media is open.
+    // Seeks to whole seconds within the media, leaving a paused player
+    // paused; nothing happens while no media is open.
     virtual void seekBy(std::int64_t offsetUs) = 0;
     virtual void seekTo(std::int64_t positionUs) = 0;
     // Puts `path` where the user types it and presses Play.
@@ -51,6 +58,7 @@ public:
     virtual void quit() = 0;
 
 signals:
+    // Each is sent once per change of the reading's field(s).
     void playbackStatusChanged();
     void openTrackChanged();
     void volumeChanged();

@@ -7,7 +7,9 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QMap>
 #include <QTest>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,16 +22,10 @@ const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
 
 class FakePlayer : public desktop::PlayerControl {
 public:
-    desktop::PlaybackStatus status = desktop::PlaybackStatus::Stopped;
-    desktop::OpenTrack track;
-    double level = 0.5;
+    desktop::PlayerState reading{desktop::PlaybackStatus::Stopped, 4000000, {}, true, 0.5};
     QStringList requests;
 
-    desktop::PlaybackStatus playbackStatus() override { return status; }
-    std::int64_t positionUs() override { return 4000000; }
-    desktop::OpenTrack openTrack() override { return track; }
-    bool showsVideo() override { return true; }
-    double volume() override { return level; }
+    const desktop::PlayerState& state() const override { return reading; }
     void setVolume(double volume) override { requests << QStringLiteral("setVolume %1").arg(volume); }
     void playPause() override { requests << QStringLiteral("playPause"); }
     void play() override { requests << QStringLiteral("play"); }
@@ -121,7 +117,7 @@ TEST_F(Mpris, PlaybackStatusNamesEachState) {
         {desktop::PlaybackStatus::Stopped, "Stopped"},
     };
     for (const auto& [status, text] : cases) {
-        player.status = status;
+        player.reading.status = status;
         EXPECT_EQ(property(kPlayer, QStringLiteral("PlaybackStatus")).toString(), QLatin1String(text));
     }
 }
@@ -131,7 +127,7 @@ TEST_F(Mpris, MetadataDescribesTheOpenFileWithTheRightTypes) {
               QLatin1String(desktop::MprisService::kNoTrack));
     EXPECT_EQ(metadata().size(), 1) << "nothing open: a track id alone";
 
-    player.track = {3, QStringLiteral("/media/my clips/ünï.mkv"), 10500000};
+    player.reading.track = {3, QStringLiteral("/media/my clips/ünï.mkv"), 10500000};
     const QVariantMap data = metadata();
     EXPECT_EQ(data.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(),
               QStringLiteral("/org/tovimo/Tovimo/Track/3"));
@@ -168,7 +164,7 @@ TEST_F(Mpris, QuitRepliesBeforeThePlayerCloses) {
 }
 
 TEST_F(Mpris, SetPositionIgnoresStaleTracksAndPositionsOutsideTheMedia) {
-    player.track = {2, QStringLiteral("/tmp/a.mkv"), 10000000};
+    player.reading.track = {2, QStringLiteral("/tmp/a.mkv"), 10000000};
     const QDBusObjectPath current(QStringLiteral("/org/tovimo/Tovimo/Track/2"));
     const QDBusObjectPath stale(QStringLiteral("/org/tovimo/Tovimo/Track/1"));
     const std::pair<QDBusObjectPath, qlonglong> cases[] = {
@@ -189,11 +185,11 @@ TEST_F(Mpris, ChangesAreAnnouncedAsPropertiesChangedAndSeeked) {
                                QStringLiteral("Seeked"), &log, SLOT(onSeeked(qlonglong))));
     call(QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")); // the match rules are in place
 
-    player.status = desktop::PlaybackStatus::Paused;
+    player.reading.status = desktop::PlaybackStatus::Paused;
     emit player.playbackStatusChanged();
-    player.level = 0.75;
+    player.reading.volume = 0.75;
     emit player.volumeChanged();
-    player.track = {1, QStringLiteral("/tmp/a.mkv"), 1000000};
+    player.reading.track = {1, QStringLiteral("/tmp/a.mkv"), 1000000};
     emit player.openTrackChanged();
     emit player.seeked(7000000);
 
@@ -202,6 +198,44 @@ TEST_F(Mpris, ChangesAreAnnouncedAsPropertiesChangedAndSeeked) {
     EXPECT_EQ(log.changed.at(1), kPlayer + QStringLiteral(" Volume=0.75"));
     EXPECT_TRUE(log.changed.at(2).startsWith(kPlayer + QStringLiteral(" Metadata=")));
     EXPECT_EQ(log.seeked, QList<qlonglong>{7000000});
+}
+
+// The description clients read: which properties announce their changes.
+TEST_F(Mpris, PositionAndControlAreDescribedAsNotAnnouncingChanges) {
+    const QDBusMessage reply =
+        call(QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    QXmlStreamReader xml(reply.arguments().value(0).toString());
+    QString interface;
+    QString property;
+    QMap<QString, QString> emits; // property of the player interface -> EmitsChangedSignal
+    QStringList methods;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QString name = xml.attributes().value(QStringLiteral("name")).toString();
+        if (xml.name() == QLatin1String("interface"))
+            interface = name;
+        if (interface != kPlayer)
+            continue;
+        if (xml.name() == QLatin1String("method"))
+            methods << name;
+        if (xml.name() == QLatin1String("property")) {
+            property = name;
+            emits[property] = QStringLiteral("true"); // the default
+        }
+        if (xml.name() == QLatin1String("annotation") &&
+            name == QLatin1String("org.freedesktop.DBus.Property.EmitsChangedSignal"))
+            emits[property] = xml.attributes().value(QStringLiteral("value")).toString();
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(methods, (QStringList{"Next", "Previous", "Pause", "PlayPause", "Stop", "Play", "Seek",
+                                    "SetPosition", "OpenUri"}));
+    for (const char* name : {"PlaybackStatus", "Rate", "Metadata", "Volume", "MinimumRate", "MaximumRate",
+                             "CanGoNext", "CanGoPrevious", "CanPlay", "CanPause", "CanSeek"})
+        EXPECT_EQ(emits.value(QLatin1String(name)), QStringLiteral("true")) << name;
+    EXPECT_EQ(emits.value(QStringLiteral("Position")), QStringLiteral("false"));
+    EXPECT_EQ(emits.value(QStringLiteral("CanControl")), QStringLiteral("false"));
 }
 
 TEST_F(Mpris, ASecondPlayerTakesAnInstanceName) {

@@ -1,6 +1,8 @@
 #include "session_bus_fixture.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <csignal>
 
 namespace tovimo::desktop::testing {
@@ -32,19 +34,60 @@ QDBusConnection PrivateSessionBus::connect() {
     return QDBusConnection::connectToBus(address_, name);
 }
 
+BusMonitor::BusMonitor(const QString& address) {
+    process_.start(QStringLiteral("dbus-monitor"), {QStringLiteral("--address"), address});
+    // It reports its own connection first: from then on it sees every call.
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired() && process_.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+        seen_ += QString::fromLocal8Bit(process_.readAllStandardOutput());
+        if (seen_.contains(QStringLiteral("NameAcquired"))) {
+            started_ = true;
+            break;
+        }
+    }
+}
+
+BusMonitor::~BusMonitor() {
+    process_.kill();
+    process_.waitForFinished(5000);
+}
+
+int BusMonitor::calls(const QString& destination, const QString& member) {
+    do
+        seen_ += QString::fromLocal8Bit(process_.readAllStandardOutput());
+    while (process_.waitForReadyRead(100));
+    const QRegularExpression call(
+        QStringLiteral("^method call .* destination=%1 .* member=%2$")
+            .arg(QRegularExpression::escape(destination), QRegularExpression::escape(member)),
+        QRegularExpression::MultilineOption);
+    int count = 0;
+    for (auto matches = call.globalMatch(seen_); matches.hasNext(); matches.next())
+        ++count;
+    return count;
+}
+
 bool StandInScreenSaver::registerOn(QDBusConnection bus) {
     return bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), this,
                               QDBusConnection::ExportAllSlots) &&
            bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver"));
 }
 
+void StandInScreenSaver::unregisterFrom(QDBusConnection bus) {
+    bus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+    bus.unregisterObject(QStringLiteral("/org/freedesktop/ScreenSaver"));
+}
+
 uint StandInScreenSaver::Inhibit(const QString& application, const QString& reason) {
     calls.push_back({QStringLiteral("Inhibit"), {application, reason}});
+    if (!answers)
+        setDelayedReply(true); // and the reply never comes
     return nextCookie_++;
 }
 
 void StandInScreenSaver::UnInhibit(uint cookie) {
     calls.push_back({QStringLiteral("UnInhibit"), {cookie}});
+    if (!answers)
+        setDelayedReply(true);
 }
 
 bool StandInSessionManager::registerOn(QDBusConnection bus) {
@@ -63,4 +106,37 @@ void StandInSessionManager::Uninhibit(uint cookie) {
     calls.push_back({QStringLiteral("Uninhibit"), {cookie}});
 }
 
+namespace {
+class StandInRequest : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+public:
+    StandInRequest(std::vector<ReceivedCall>& calls, QString path, QObject* parent)
+        : QObject(parent), calls_(calls), path_(std::move(path)) {}
+
+public slots:
+    void Close() { calls_.push_back({QStringLiteral("Close"), {path_}}); }
+
+private:
+    std::vector<ReceivedCall>& calls_;
+    QString path_;
+};
+} // namespace
+
+bool StandInPortal::registerOn(QDBusConnection bus) {
+    bus_ = bus;
+    return bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), this,
+                              QDBusConnection::ExportAllSlots) &&
+           bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+}
+
+QDBusObjectPath StandInPortal::Inhibit(const QString& window, uint flags, const QVariantMap& options) {
+    calls.push_back({QStringLiteral("Inhibit"), {window, flags, options}});
+    const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t%1").arg(++requests_);
+    bus_.registerObject(path, new StandInRequest(calls, path, this), QDBusConnection::ExportAllSlots);
+    return QDBusObjectPath(path);
+}
+
 } // namespace tovimo::desktop::testing
+
+#include "session_bus_fixture.moc"

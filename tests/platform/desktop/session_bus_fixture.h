@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QObject>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -29,6 +33,25 @@ private:
     QStringList connectionNames_;
 };
 
+// The method calls that reach a bus, as dbus-monitor sees them.
+class BusMonitor {
+public:
+    // Starts watching `address`; returns once the monitor is in place.
+    explicit BusMonitor(const QString& address);
+    ~BusMonitor();
+    BusMonitor(const BusMonitor&) = delete;
+    BusMonitor& operator=(const BusMonitor&) = delete;
+
+    bool started() const { return started_; }
+    // How many calls of `member` were sent to `destination` so far.
+    int calls(const QString& destination, const QString& member);
+
+private:
+    QProcess process_;
+    QString seen_;
+    bool started_ = false;
+};
+
 // One call a stand-in service received.
 struct ReceivedCall {
     QString method;
@@ -37,13 +60,17 @@ struct ReceivedCall {
 
 // Stand-ins for the session's screen saver and GNOME session manager: they
 // record each Inhibit and UnInhibit and hand out cookies 1, 2, 3...
-class StandInScreenSaver : public QObject {
+class StandInScreenSaver : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 public:
     // Registers org.freedesktop.ScreenSaver on `bus`; false when it failed.
     bool registerOn(QDBusConnection bus);
+    // Gives the name up again.
+    void unregisterFrom(QDBusConnection bus);
     std::vector<ReceivedCall> calls;
+    // False: a screen saver that hangs, recording calls and never answering.
+    bool answers = true;
 
 public slots:
     uint Inhibit(const QString& application, const QString& reason);
@@ -66,6 +93,23 @@ public slots:
 
 private:
     uint nextCookie_ = 1;
+};
+
+// The desktop portal's Inhibit: each call gets a request object of its own,
+// whose Close ends that inhibition (recorded as "Close" with the path).
+class StandInPortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
+public:
+    bool registerOn(QDBusConnection bus);
+    std::vector<ReceivedCall> calls;
+
+public slots:
+    QDBusObjectPath Inhibit(const QString& window, uint flags, const QVariantMap& options);
+
+private:
+    QDBusConnection bus_{QString()};
+    int requests_ = 0;
 };
 
 // Cookies given out by Inhibit calls and not yet returned.
