@@ -63,30 +63,30 @@ GstElement* makeAutoFlip() {
 }
 
 // The chain in front of a sink on the display: turned as the stream's
-// orientation tag says (phones store upright video lying on its side),
-// scaled to the window while still in the decoder's format, and only then
-// converted for the sink. playbin's own chain converts first, at the full
-// size: at 1080p in a window of the usual size that is six times the pixels
-// converted, and a full-size frame pool more. A sink that scales by itself
-// (Xv) takes any size, and the scaler then passes frames through. The first
-// converter only works for formats that the flip cannot take.
+// orientation tag says (phones store upright video lying on its side), then
+// scaled to the window and converted for the sink in one pass, written
+// straight into the sink's shared-memory images. playbin's own chain
+// converts first, at the full size, and keeps a full-size frame pool of its
+// own; a scaler ahead of a separate converter keeps one more pool of scaled
+// frames (12 MB on a 4K screen). A sink that scales by itself (Xv) takes any
+// size, and the scaler then only converts. The first converter only works
+// for formats that the flip cannot take.
 // Returns a floating bin that holds a reference of its own to `sink`, or null.
 GstElement* videoOutputFor(GstElement* sink) {
     GstElement* bin = gst_bin_new("video-output");
     GstElement* in = gst_element_factory_make("videoconvert", nullptr);
     GstElement* flip = makeAutoFlip();
-    GstElement* scale = gst_element_factory_make("videoscale", nullptr);
-    GstElement* out = gst_element_factory_make("videoconvert", nullptr);
-    if (!in || !flip || !scale || !out) {
-        for (GstElement* element : {in, flip, scale, out})
+    GstElement* out = gst_element_factory_make("videoconvertscale", nullptr);
+    if (!in || !flip || !out) {
+        for (GstElement* element : {in, flip, out})
             if (element)
                 gst_object_unref(gst_object_ref_sink(element));
         gst_object_unref(gst_object_ref_sink(bin));
         return nullptr;
     }
     // The sink is already owned (not floating): the bin takes a reference of its own.
-    gst_bin_add_many(GST_BIN(bin), in, flip, scale, out, sink, nullptr);
-    if (!gst_element_link_many(in, flip, scale, out, sink, nullptr)) {
+    gst_bin_add_many(GST_BIN(bin), in, flip, out, sink, nullptr);
+    if (!gst_element_link_many(in, flip, out, sink, nullptr)) {
         gst_object_unref(gst_object_ref_sink(bin));
         return nullptr;
     }
@@ -108,6 +108,14 @@ void onElementSetup(GstElement*, GstElement* element, gpointer) {
     } else if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "max-threads") &&
                gst_element_factory_list_is_type(factory, GST_ELEMENT_FACTORY_TYPE_DECODER |
                                                              GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO)) {
+        // Decoding straight into the frames sent downstream leaves the
+        // decoder holding those it still refers to, and each of them is then
+        // copied into a fresh full-size allocation as it goes out (3 MB per
+        // frame at 1080p, 90 MB/s allocated and freed). Decoding into the
+        // decoder's own frames costs the same one copy per frame, made into
+        // a pooled frame, and keeps fewer frames.
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "direct-rendering"))
+            g_object_set(element, "direct-rendering", FALSE, nullptr);
         PadPtr input(gst_element_get_static_pad(element, "sink"));
         if (input)
             gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, limitDecoderThreads, nullptr,
