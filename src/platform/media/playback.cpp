@@ -1,6 +1,7 @@
 #include "platform/media/playback.h"
 
 #include "platform/media/error_codes.h"
+#include "platform/media/output_chain.h"
 #include "platform/media/program_stream.h"
 #include "platform/media/short_path.h"
 
@@ -30,120 +31,6 @@ constexpr auto kOpenTimeout = std::chrono::seconds(10);
 constexpr auto kSeekTimeout = std::chrono::seconds(5);
 // Where a seek to the length lands when the frame rate is not known.
 constexpr double kDefaultFrameMs = 40;
-
-// playbin's GstPlayFlags, which it does not install as a public header.
-constexpr guint kPlayFlagSoftVolume = 0x10;
-constexpr guint kPlayFlagNativeVideo = 0x40;
-
-void setPlayFlags(GstElement* playbin, guint flags, bool on) {
-    guint current = 0;
-    g_object_get(playbin, "flags", &current, nullptr);
-    g_object_set(playbin, "flags", on ? (current | flags) : (current & ~flags), nullptr);
-}
-
-// videoflip only switches passthrough on when its method changes, and a new
-// one starts as "identity" without it: left alone it copies every frame at
-// full size (a 1080p stream: 90 MB/s of copying and a pool of three 3 MB
-// frames). A tag that turns the picture changes the method, which switches
-// passthrough off again.
-GstElement* makeAutoFlip() {
-    GstElement* flip = gst_element_factory_make("videoflip", nullptr);
-    if (!flip)
-        return nullptr;
-    gst_util_set_object_arg(G_OBJECT(flip), "video-direction", "auto");
-    gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(flip), TRUE);
-    return flip;
-}
-
-// The chain in front of a sink on the display: turned as the stream's
-// orientation tag says (phones store upright video lying on its side),
-// scaled to the window while still in the decoder's format, and only then
-// converted for the sink. playbin's own chain converts first, at the full
-// size: at 1080p in a window of the usual size that is six times the pixels
-// converted, and a full-size frame pool more. A sink that scales by itself
-// (Xv) takes any size, and the scaler then passes frames through. The first
-// converter only works for formats that the flip cannot take.
-// Returns a floating bin that holds a reference of its own to `sink`, or null.
-GstElement* videoOutputFor(GstElement* sink) {
-    GstElement* bin = gst_bin_new("video-output");
-    GstElement* in = gst_element_factory_make("videoconvert", nullptr);
-    GstElement* flip = makeAutoFlip();
-    GstElement* scale = gst_element_factory_make("videoscale", nullptr);
-    GstElement* out = gst_element_factory_make("videoconvert", nullptr);
-    if (!in || !flip || !scale || !out) {
-        for (GstElement* element : {in, flip, scale, out})
-            if (element)
-                gst_object_unref(gst_object_ref_sink(element));
-        gst_object_unref(gst_object_ref_sink(bin));
-        return nullptr;
-    }
-    // The sink is already owned (not floating): the bin takes a reference of its own.
-    gst_bin_add_many(GST_BIN(bin), in, flip, scale, out, sink, nullptr);
-    if (!gst_element_link_many(in, flip, scale, out, sink, nullptr)) {
-        gst_object_unref(gst_object_ref_sink(bin));
-        return nullptr;
-    }
-    PadPtr target(gst_element_get_static_pad(in, "sink"));
-    gst_element_add_pad(bin, gst_ghost_pad_new("sink", target.get()));
-    return bin;
-}
-
-// Frame-threaded decoding keeps a set of full-size frames for each thread
-// (22 MB more at 1080p with two threads than with one) and costs more CPU in
-// all than decoding on one thread, which keeps up with streams up to 1080p30
-// with room to spare. Larger or faster streams keep the decoder's own choice.
-// Runs on the decoder's input before it sees the stream's format.
-GstPadProbeReturn limitDecoderThreads(GstPad* pad, GstPadProbeInfo* info, gpointer) {
-    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
-        return GST_PAD_PROBE_OK;
-    GstCaps* caps = nullptr;
-    gst_event_parse_caps(event, &caps);
-    const GstStructure* format = caps ? gst_caps_get_structure(caps, 0) : nullptr;
-    int width = 0;
-    int height = 0;
-    int rateNumerator = 0;
-    int rateDenominator = 1;
-    if (!format || !gst_structure_get_int(format, "width", &width) ||
-        !gst_structure_get_int(format, "height", &height))
-        return GST_PAD_PROBE_OK;
-    if (!gst_structure_get_fraction(format, "framerate", &rateNumerator, &rateDenominator) ||
-        rateNumerator <= 0 || rateDenominator <= 0) {
-        rateNumerator = 30; // unknown or variable: count it as the usual rate
-        rateDenominator = 1;
-    }
-    constexpr double kOneThreadPixelRate = 1920.0 * 1088.0 * 30.0;
-    const double pixelRate = double(width) * height * rateNumerator / rateDenominator;
-    ElementPtr decoder(gst_pad_get_parent_element(pad));
-    if (decoder)
-        g_object_set(decoder.get(), "max-threads", pixelRate <= kOneThreadPixelRate ? 1 : 0, nullptr);
-    return GST_PAD_PROBE_OK;
-}
-
-void onElementSetup(GstElement*, GstElement* element, gpointer) {
-    GstElementFactory* factory = gst_element_get_factory(element);
-    if (!factory)
-        return;
-    const char* kind = GST_OBJECT_NAME(factory);
-    if (std::strcmp(kind, "fluiddec") == 0) {
-        if (const char* font = soundFontPath())
-            g_object_set(element, "soundfont", font, nullptr);
-        // The synthesiser's own gain is too quiet to hear beside other media.
-        g_object_set(element, "synth-gain", 1.0, nullptr);
-    } else if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "max-threads") &&
-               gst_element_factory_list_is_type(factory, GST_ELEMENT_FACTORY_TYPE_DECODER |
-                                                             GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO)) {
-        PadPtr input(gst_element_get_static_pad(element, "sink"));
-        if (input)
-            gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, limitDecoderThreads, nullptr,
-                              nullptr);
-    } else if (std::strcmp(kind, "queue") == 0 && std::strcmp(GST_OBJECT_NAME(element), "vqueue") == 0) {
-        // The queue in front of the video sink holds decoded frames at their
-        // full size (3 MB each at 1080p, 12 MB at 4K). The decoder keeps well
-        // ahead of a sink that waits for the clock with one.
-        g_object_set(element, "max-size-buffers", 1u, nullptr);
-    }
-}
 
 std::vector<std::uint8_t> readStretch(int fd, off_t offset, std::size_t size) {
     std::vector<std::uint8_t> data(size);

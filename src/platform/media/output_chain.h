@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/media/gst_support.h"
+
+#include <gst/gst.h>
+
+namespace tovimo::media {
+
+// playbin's GstPlayFlags, which it does not install as a public header.
+inline constexpr guint kPlayFlagSoftVolume = 0x10;
+inline constexpr guint kPlayFlagNativeVideo = 0x40;
+
+// Switches `flags` of a playbin on or off, leaving the others as they are.
+void setPlayFlags(GstElement* playbin, guint flags, bool on);
+
+// A floating videoflip that follows the stream's orientation tag and passes
+// frames through untouched until a tag turns the picture; null when the
+// element is missing.
+GstElement* makeAutoFlip();
+
+// The chain in front of a sink on the display: turned, scaled and converted
+// for `sink`. Returns a floating bin with a "sink" ghost pad that holds a
+// reference of its own to `sink` (which must already be owned), or null.
+GstElement* videoOutputFor(GstElement* sink);
+
+// playbin's "element-setup" handler: tunes the decoders and queues it adds.
+void onElementSetup(GstElement* playbin, GstElement* element, gpointer data);
+
+} // namespace tovimo::media

@@ -1,0 +1,101 @@
+#include "platform/media/output_chain.h"
+
+#include "media_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+namespace tovimo::media {
+namespace {
+
+struct FrameCount {
+    std::atomic<int> frames{0};
+    std::atomic<int> unpooled{0};
+};
+
+GstPadProbeReturn countFrame(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* count = static_cast<FrameCount*>(data);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    ++count->frames;
+    // A frame that the decoder had to copy on its way out is a bare
+    // allocation; one it decoded into for this purpose comes from its pool.
+    if (!buffer->pool)
+        ++count->unpooled;
+    return GST_PAD_PROBE_OK;
+}
+
+// One second of H.264 at 320x180, every frame but the first predicted.
+bool makeClip(const std::string& path) {
+    const std::string description =
+        "videotestsrc num-buffers=30 ! video/x-raw,width=320,height=180,framerate=30/1,format=I420 ! "
+        "x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! filesink location=\"" +
+        path + "\"";
+    GError* error = nullptr;
+    ElementPtr pipeline(gst_parse_launch(description.c_str(), &error));
+    ErrorPtr failure(error);
+    if (!pipeline || failure)
+        return false;
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    BusPtr bus(gst_element_get_bus(pipeline.get()));
+    MessagePtr ended(gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
+                                                GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    return ended && GST_MESSAGE_TYPE(ended.get()) == GST_MESSAGE_EOS;
+}
+
+// Runs after the output chain's own setup: watches what the video decoder sends.
+void watchDecoder(GstElement*, GstElement* element, gpointer data) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    if (!factory || !gst_element_factory_list_is_type(factory, GST_ELEMENT_FACTORY_TYPE_DECODER |
+                                                                   GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO))
+        return;
+    PadPtr output(gst_element_get_static_pad(element, "src"));
+    if (output)
+        gst_pad_add_probe(output.get(), GST_PAD_PROBE_TYPE_BUFFER, countFrame, data, nullptr);
+}
+
+// Every H.264 frame keeps being a reference for the frames after it: a
+// decoder that decoded into the frames it sends on then holds them, and each
+// one would be copied whole on its way out.
+TEST(OutputChain, DecodedFramesLeaveTheDecoderWithoutACopy) {
+    initializeMediaProcess();
+    testing::ScratchFolder folder;
+    const std::string clip = folder.file("clip.mp4");
+    ASSERT_TRUE(makeClip(clip));
+
+    ElementPtr playbin(gst_element_factory_make("playbin3", nullptr));
+    ASSERT_TRUE(playbin);
+    gst_object_ref_sink(playbin.get());
+    // As on the display: a converter that takes frames in the decoder's own
+    // layout, so that the decoder could decode straight into the frames it
+    // sends on.
+    GstElement* videoSink = gst_parse_bin_from_description(
+        "videoconvertscale ! video/x-raw,format=BGRx,width=160,height=90 ! fakesink sync=false", TRUE,
+        nullptr);
+    GstElement* audioSink = gst_element_factory_make("fakesink", nullptr);
+    ASSERT_TRUE(videoSink && audioSink);
+    g_object_set(audioSink, "sync", FALSE, nullptr);
+    g_object_set(playbin.get(), "video-sink", videoSink, "audio-sink", audioSink, nullptr);
+    FrameCount count;
+    g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(onElementSetup), nullptr);
+    g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(watchDecoder), &count);
+    GStringPtr uri(gst_filename_to_uri(clip.c_str(), nullptr));
+    g_object_set(playbin.get(), "uri", uri.get(), nullptr);
+
+    ASSERT_NE(gst_element_set_state(playbin.get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+    BusPtr bus(gst_element_get_bus(playbin.get()));
+    MessagePtr ended(gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
+                                                GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    gst_element_set_state(playbin.get(), GST_STATE_NULL);
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(GST_MESSAGE_TYPE(ended.get()), GST_MESSAGE_EOS);
+
+    EXPECT_EQ(count.frames, 30);
+    EXPECT_EQ(count.unpooled, 0);
+}
+
+} // namespace
+} // namespace tovimo::media
