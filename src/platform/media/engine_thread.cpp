@@ -96,6 +96,13 @@ void EngineThread::main(std::shared_ptr<Shared> shared, PlaybackOptions options)
         }
     }
     shared->opened.set_value(OpenResult{code, std::move(failure)});
+    const auto publish = [&shared, &playback] {
+        const PlaybackSnapshot snapshot = snapshotOf(*playback);
+        const std::lock_guard lock(shared->mutex);
+        shared->snapshot = snapshot;
+    };
+    if (serve)
+        playback->onChange(publish);
     while (serve) {
         std::optional<Shared::Job> job;
         {
@@ -112,19 +119,13 @@ void EngineThread::main(std::shared_ptr<Shared> shared, PlaybackOptions options)
             playback->takeMessages();
             EngineResult result = job->command(*playback);
             playback->watchAbandon(nullptr);
-            const PlaybackSnapshot snapshot = snapshotOf(*playback);
-            {
-                const std::lock_guard lock(shared->mutex);
-                shared->snapshot = snapshot;
-            }
+            publish();
             job->result.set_value(std::move(result));
             continue;
         }
         // Until a message comes: a command wakes the wait with one of its own.
         playback->handleNext(std::chrono::hours(1));
-        const PlaybackSnapshot snapshot = snapshotOf(*playback);
-        const std::lock_guard lock(shared->mutex);
-        shared->snapshot = snapshot;
+        publish();
     }
     // May wait as long as a stalled read lasts; nobody waits for it beyond
     // the close bound.

@@ -11,6 +11,10 @@ namespace tovimo::media {
 // first open waits for it.
 void initializeProcess();
 
+// Engines still running in the process: open devices, and closed ones whose
+// teardown waits for a stalled read to return.
+int runningEngines();
+
 // The command-string service on GStreamer: MPEGVideo devices by alias, and
 // short paths that its parser reads back as one word.
 //

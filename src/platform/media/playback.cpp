@@ -519,6 +519,8 @@ bool Playback::transition(PlaybackMode target, const char* why) {
     }
     mode_ = target;
     GST_CAT_DEBUG(tovimo_debug, "%s -> %s (%s)", modeName(old), modeName(target), why);
+    if (changed_)
+        changed_();
     return true;
 }
 
@@ -532,6 +534,8 @@ void Playback::fail(PlaybackFailure failure) {
     seenErrors_.clear();
     stopRun();
     mode_ = PlaybackMode::Stopped;
+    if (changed_)
+        changed_();
     // Nothing is left half-running: a seek prerolls again from here.
     gst_element_set_state(pipeline_.get(), GST_STATE_READY);
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -100,6 +101,9 @@ public:
     // caller (it answered an error): a play then ends stopped instead of
     // starting late. Null for none.
     void watchAbandon(const std::atomic<bool>* flag) { abandoned_ = flag; }
+    // Called after every change of mode and every failure, on this thread,
+    // so that what the engine last knew can be told while it is stuck.
+    void onChange(std::function<void()> changed) { changed_ = std::move(changed); }
 
     std::uint32_t play(std::optional<std::int32_t> from, std::optional<std::int32_t> to, bool repeat,
                        bool wait);
@@ -182,6 +186,7 @@ private:
     std::string missingPlugin_; // what the engine last found missing
     std::vector<SeenError> seenErrors_;
     const std::atomic<bool>* abandoned_ = nullptr;
+    std::function<void()> changed_;
 
     bool hasVideo_ = false;
     int videoWidth_ = 0;
