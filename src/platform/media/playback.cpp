@@ -549,6 +549,9 @@ bool Playback::fileCutShort() const {
 
 void Playback::reachEnd() {
     if (fileCutShort()) {
+        // Past the end of the data the sinks answer the stream's end: the
+        // last position read while it played is where it stopped.
+        run_.endedAtMs = lastPositionMs_;
         fail(PlaybackFailure{"the file was cut short while it played", {}, {}, {}});
         return;
     }
