@@ -60,7 +60,8 @@ struct EngineThread::Shared {
 };
 
 std::uint32_t EngineThread::open(const PlaybackOptions& options, std::chrono::milliseconds bound,
-                                 std::unique_ptr<EngineThread>& engine, std::optional<PlaybackFailure>& failure) {
+                                 std::unique_ptr<EngineThread>& engine,
+                                 std::optional<PlaybackFailure>& failure) {
     auto shared = std::make_shared<Shared>();
     auto answer = shared->opened.get_future();
     std::thread(&EngineThread::main, shared, options).detach();
@@ -70,8 +71,8 @@ std::uint32_t EngineThread::open(const PlaybackOptions& options, std::chrono::mi
             shared->closing = true;
         }
         shared->wake();
-        failure = PlaybackFailure{"the media did not open within " + std::to_string(bound.count()) + " ms", {}, {},
-                                  {}};
+        failure = PlaybackFailure{
+            "the media did not open within " + std::to_string(bound.count()) + " ms", {}, {}, {}};
         return kInternalError;
     }
     OpenResult result = answer.get();
@@ -170,7 +171,8 @@ std::optional<EngineResult> EngineThread::run(Command command, std::chrono::mill
 }
 
 bool EngineThread::busy() const {
-    return lastGivenUp_.valid() && lastGivenUp_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    return lastGivenUp_.valid() &&
+           lastGivenUp_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }
 
 PlaybackSnapshot EngineThread::snapshot() const {

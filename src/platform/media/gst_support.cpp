@@ -95,7 +95,8 @@ void markEnginePipeline(GstElement* pipeline) {
 
 GstMessage* errorSeenIn(GstMessage* message) {
     const GstStructure* body = gst_message_get_structure(message);
-    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_APPLICATION || !body || !gst_structure_has_name(body, kErrorSeen))
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_APPLICATION || !body ||
+        !gst_structure_has_name(body, kErrorSeen))
         return nullptr;
     const GValue* value = gst_structure_get_value(body, "error");
     return value ? GST_MESSAGE(g_value_get_boxed(value)) : nullptr;

@@ -320,7 +320,7 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
     made->bus_.reset(gst_element_get_bus(playbin));
     markEnginePipeline(playbin);
     made->path_ = path;
-    if (struct stat info {}; ::stat(path.c_str(), &info) == 0)
+    if (struct stat info{}; ::stat(path.c_str(), &info) == 0)
         made->fileSize_ = info.st_size;
 
     // With no display the media still plays, without video output; a null
@@ -650,7 +650,8 @@ void Playback::handleNext(Clock::duration timeout) {
     if (!seenErrors_.empty())
         timeout = std::min<Clock::duration>(timeout, kCheckEvery);
     const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
-    if (MessagePtr message{gst_bus_timed_pop(bus_.get(), static_cast<GstClockTime>(std::max<gint64>(wait, 0)))})
+    if (MessagePtr message{
+            gst_bus_timed_pop(bus_.get(), static_cast<GstClockTime>(std::max<gint64>(wait, 0)))})
         handle(message.get());
     checkSeenErrors();
 }
@@ -772,8 +773,8 @@ std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std
     // Waiting for the seek keeps the position right for the next query.
     if (needsSeek && !seekPaused(start, to ? std::optional<std::int64_t>(*to) : std::nullopt)) {
         if (!failure_)
-            fail(PlaybackFailure{"the seek to " + std::to_string(start) + " ms was refused or timed out", {}, {},
-                                 {}});
+            fail(PlaybackFailure{
+                "the seek to " + std::to_string(start) + " ms was refused or timed out", {}, {}, {}});
         return kInternalError;
     }
     run_ = PlayRun{std::nullopt, to, repeat, start};
@@ -827,8 +828,8 @@ std::uint32_t Playback::seek(SeekTarget target, std::int64_t positionMs) {
     // shown instead, and the position still answers the length.
     if (!seekPaused(targetMs < lengthMs_ ? targetMs : lastFrameMs())) {
         if (!failure_)
-            fail(PlaybackFailure{"the seek to " + std::to_string(targetMs) + " ms was refused or timed out", {},
-                                 {}, {}});
+            fail(PlaybackFailure{
+                "the seek to " + std::to_string(targetMs) + " ms was refused or timed out", {}, {}, {}});
         return kInternalError;
     }
     if (targetMs >= lengthMs_)

@@ -186,7 +186,8 @@ TEST(DamagedFile, CutShortWhilePlayingStopsWhereItEndedAndFails) {
     const long position = std::atol(answer(service, "status a position", code).c_str());
     EXPECT_LT(position, length - 1000) << "it stopped where the data ran out, not at the end";
     EXPECT_EQ(service.sendString("play a", nullptr, 0), kInternalError);
-    EXPECT_NE(service.lastFailureReason().find("cut short"), std::string::npos) << service.lastFailureReason();
+    EXPECT_NE(service.lastFailureReason().find("cut short"), std::string::npos)
+        << service.lastFailureReason();
     EXPECT_EQ(service.sendString("seek a to 1000", nullptr, 0), kInternalError);
     EXPECT_EQ(service.sendString("play a from 0", nullptr, 0), kInternalError);
     EXPECT_EQ(answer(service, "status a mode", code), "stopped");

@@ -1,19 +1,19 @@
 #include "media_fixtures.h"
 
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <tuple>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 extern char** environ;
@@ -127,10 +127,11 @@ StallingMount::StallingMount(const std::string& source, std::int64_t stallAt) {
     const std::string log = folder_.file("server.log");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     // Debian's interpreter: fusepy is a Debian package.
-    const char* argv[] = {"/usr/bin/python3",  script.c_str(),  source.c_str(), mountPoint.c_str(),
-                          offset.c_str(),      release.c_str(), nullptr};
+    const char* argv[] = {"/usr/bin/python3", script.c_str(),  source.c_str(), mountPoint.c_str(),
+                          offset.c_str(),     release.c_str(), nullptr};
     const int spawned = posix_spawn(&server_, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {

@@ -12,8 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -112,10 +112,22 @@ TEST_F(StalledSource, EveryCommandAnswersInBoundedTime) {
     // The answers themselves may be errors: the source is gone. Queries
     // answer the last known state.
     const char* const commands[] = {
-        "status a mode",   "status a position", "status a length",           "pause a",
-        "resume a",        "stop a",            "play a",                    "play a from 0",
-        "seek a to 1000",  "seek a to start",   "setaudio a volume to 500",  "put a window at 0 0 100 100",
-        "status a volume", "status a mode",     "play a from 2000 to 3000", "status a position",
+        "status a mode",
+        "status a position",
+        "status a length",
+        "pause a",
+        "resume a",
+        "stop a",
+        "play a",
+        "play a from 0",
+        "seek a to 1000",
+        "seek a to start",
+        "setaudio a volume to 500",
+        "put a window at 0 0 100 100",
+        "status a volume",
+        "status a mode",
+        "play a from 2000 to 3000",
+        "status a position",
     };
     for (const char* command : commands) {
         const Answer answer = send(service, command);
