@@ -18,6 +18,9 @@ std::atomic<int> liveCount{0};
 // window and the pipeline are gone when it returns, and no longer.
 constexpr auto kCloseWait = std::chrono::milliseconds(500);
 
+constexpr auto kPositionEvery = std::chrono::milliseconds(200);
+constexpr auto kIdleWait = std::chrono::hours(1);
+
 struct OpenResult {
     std::uint32_t code = kInternalError;
     std::optional<PlaybackFailure> failure;
@@ -125,7 +128,9 @@ void EngineThread::main(std::shared_ptr<Shared> shared, PlaybackOptions options)
             continue;
         }
         // Until a message comes: a command wakes the wait with one of its own.
-        playback->handleNext(std::chrono::hours(1));
+        // While it plays, the position is read now and then as well: it is
+        // what a stuck engine answers, and where a file cut short stopped.
+        playback->handleNext(playback->mode() == PlaybackMode::Playing ? kPositionEvery : kIdleWait);
         publish();
     }
     // May wait as long as a stalled read lasts; nobody waits for it beyond
