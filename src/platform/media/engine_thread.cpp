@@ -20,6 +20,8 @@ constexpr auto kCloseWait = std::chrono::milliseconds(500);
 
 constexpr auto kPositionEvery = std::chrono::milliseconds(200);
 constexpr auto kIdleWait = std::chrono::hours(1);
+constexpr auto kStandingStill = std::chrono::milliseconds(1000);
+using Clock = std::chrono::steady_clock;
 
 struct OpenResult {
     std::uint32_t code = kInternalError;
@@ -52,7 +54,8 @@ struct EngineThread::Shared {
     std::deque<Job> jobs;
     bool closing = false;
     bool done = false;
-    BusPtr bus; // set before the open is answered; outlives the pipeline
+    bool standingStill = false; // playing, with a position that has not moved for a while
+    BusPtr bus;                 // set before the open is answered; outlives the pipeline
     PlaybackSnapshot snapshot;
     std::promise<OpenResult> opened;
 
@@ -107,6 +110,8 @@ void EngineThread::main(std::shared_ptr<Shared> shared, PlaybackOptions options)
     };
     if (serve)
         playback->onChange(publish);
+    std::int64_t lastPosition = -1;
+    auto lastMoved = Clock::now();
     while (serve) {
         std::optional<Shared::Job> job;
         {
@@ -132,6 +137,16 @@ void EngineThread::main(std::shared_ptr<Shared> shared, PlaybackOptions options)
         // what a stuck engine answers, and where a file cut short stopped.
         playback->handleNext(playback->mode() == PlaybackMode::Playing ? kPositionEvery : kIdleWait);
         publish();
+        // A play whose position stands still has lost its source: closing
+        // it then leaves at once instead of waiting on its teardown.
+        const auto now = Clock::now();
+        const std::int64_t position = playback->positionMs();
+        if (playback->mode() != PlaybackMode::Playing || position != lastPosition) {
+            lastPosition = position;
+            lastMoved = now;
+        }
+        const std::lock_guard lock(shared->mutex);
+        shared->standingStill = now - lastMoved > kStandingStill;
     }
     // May wait as long as a stalled read lasts; nobody waits for it beyond
     // the close bound.
@@ -151,10 +166,12 @@ EngineThread::~EngineThread() {
         shared_->closing = true;
     }
     shared_->wake();
+    // A stuck engine is left to end by itself.
     if (busy())
         return;
     std::unique_lock lock(shared_->mutex);
-    shared_->ended.wait_for(lock, kCloseWait, [this] { return shared_->done; });
+    if (!shared_->standingStill)
+        shared_->ended.wait_for(lock, kCloseWait, [this] { return shared_->done; });
 }
 
 std::optional<EngineResult> EngineThread::run(Command command, std::chrono::milliseconds bound) {

@@ -46,9 +46,12 @@ struct EngineResult {
 //   after it is given up (Playback::watchAbandon) and finishes unseen;
 // - while a given-up command still runs, the engine is busy(): further
 //   commands are refused at once by the caller (see MpegVideoDevice);
-// - close() never waits: the thread owns the Playback from the start and
-//   destroys it (pipeline to NULL, then the window) when it gets there,
-//   however late the stuck read returns. The process may end before then.
+// - closing never waits on a stuck engine: the thread owns the Playback
+//   from the start and destroys it (pipeline to NULL, then the window) when
+//   it gets there, however late the stuck read returns; the process may end
+//   before then. A healthy engine is gone when the destructor returns: it
+//   waits a short bound for the teardown, unless a command was given up or
+//   the engine plays with a position that has stood still for a second.
 class EngineThread {
 public:
     using Command = std::function<EngineResult(Playback&)>;

@@ -161,9 +161,12 @@ TEST_F(StalledSource, EveryCommandAnswersInBoundedTime) {
 
 TEST_F(StalledSource, CloseAnswersAtOnceWithoutAnyCommandBefore) {
     playIntoTheStall();
+    // Long enough for the position to stand still.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const Answer close = send(service, "close all");
+    std::printf("stalled: close all as the first command: %lld ms\n", ms(close.took));
     EXPECT_EQ(close.code, kOk);
-    EXPECT_LT(close.took, kAnswerBound);
+    EXPECT_LT(close.took, std::chrono::milliseconds(250));
     EXPECT_GE(runningEngines(), 1) << "the stuck engine is torn down away from the caller";
 }
 
