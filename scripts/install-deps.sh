@@ -20,6 +20,7 @@ test_packages=(
   xdotool
   clang libclang-rt-dev
   dbus libglib2.0-bin desktop-file-utils appstream
+  fuse3 python3-fusepy
 )
 
 wanted=("${runtime_packages[@]}")

@@ -7,7 +7,10 @@
 #include "support/test_media.h"
 #include "support/test_paths.h"
 
+#include "media_fixtures.h"
+
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -16,6 +19,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -271,6 +275,39 @@ TEST_F(RealPlayback, AudioPlaysWithoutSizing) {
         EXPECT_TRUE(recorder.sent("Play Media"));
         EXPECT_FALSE(recorder.sent("put Media window")) << "audio gets no sizing command";
     }
+}
+
+// A file on a share that stops answering in the middle: Stop, and Play
+// after it, answer at once, and the window with them.
+TEST_F(RealPlayback, StopAndPlayAnswerWhenTheSourceStalls) {
+    namespace fixtures = tovimo::media::testing;
+    if (const std::string reason = fixtures::StallingMount::unusableReason(); !reason.empty())
+        GTEST_SKIP() << reason;
+    fixtures::ScratchFolder scratch;
+    const std::string clip = scratch.file("long.mp4");
+    ASSERT_TRUE(fixtures::makeLongMp4(clip));
+    fixtures::StallingMount mount(clip, static_cast<std::int64_t>(std::filesystem::file_size(clip) / 2));
+    ASSERT_TRUE(mount.mounted());
+    form.Text2.setText(QString::fromStdString(mount.file()));
+    click(form.Command4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mount.stalled(); }, 30000));
+    QTest::qWait(500);
+
+    QElapsedTimer clock;
+    clock.start();
+    stopAndExpectClosed();
+    EXPECT_LT(clock.elapsed(), 1500) << "Stop";
+    clock.restart();
+    click(form.Command4);
+    EXPECT_LT(clock.elapsed(), 3000) << "Play opens the file again";
+    EXPECT_GE(positionMs(), 0) << "the file opened";
+    clock.restart();
+    stopAndExpectClosed();
+    EXPECT_LT(clock.elapsed(), 1500) << "Stop again";
+
+    mount.release();
+    EXPECT_TRUE(QTest::qWaitFor([] { return media::runningEngines() == 0; }, 30000))
+        << "the stuck engines end once the reads return";
 }
 
 } // namespace

@@ -2,13 +2,21 @@
 
 #include "platform/media/error_codes.h"
 
+#include "media_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -141,6 +149,77 @@ TEST(MciShell, RunsAsAProgram) {
     // A program is recognised but nothing here plays it: the reason names
     // what is missing.
     EXPECT_NE(output.find("\tmissing: application/x-executable"), std::string::npos) << output;
+}
+
+// The shell on a file whose source stops answering in the middle: each
+// command's line comes back within its bound.
+TEST(MciShell, AnswersEveryCommandWhileTheSourceStalls) {
+    using Clock = std::chrono::steady_clock;
+    if (const std::string reason = media::testing::StallingMount::unusableReason(); !reason.empty())
+        GTEST_SKIP() << reason;
+    media::testing::ScratchFolder folder;
+    const std::string clip = folder.file("long.mp4");
+    ASSERT_TRUE(media::testing::makeLongMp4(clip));
+    media::testing::StallingMount mount(clip,
+                                        static_cast<std::int64_t>(std::filesystem::file_size(clip) / 2));
+    ASSERT_TRUE(mount.mounted());
+
+    int toShell[2];
+    int fromShell[2];
+    ASSERT_EQ(::pipe2(toShell, O_CLOEXEC), 0);
+    ASSERT_EQ(::pipe2(fromShell, O_CLOEXEC), 0);
+    const pid_t shell = ::fork();
+    ASSERT_GE(shell, 0);
+    if (shell == 0) {
+        ::dup2(toShell[0], STDIN_FILENO);
+        ::dup2(fromShell[1], STDOUT_FILENO);
+        ::unsetenv("DISPLAY");
+        ::execl(TOVIMO_MCI_PATH, TOVIMO_MCI_PATH, "-e", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(toShell[0]);
+    ::close(fromShell[1]);
+    std::string pending;
+    // Sends one line and reads the shell's answer line, or "" after 20 s.
+    const auto send = [&](const std::string& command, Clock::duration& took) {
+        const std::string line = command + '\n';
+        const auto start = Clock::now();
+        EXPECT_EQ(::write(toShell[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        while (pending.find('\n') == std::string::npos) {
+            pollfd ready{fromShell[0], POLLIN, 0};
+            if (::poll(&ready, 1, 20000) <= 0)
+                break;
+            std::array<char, 512> chunk{};
+            const ssize_t got = ::read(fromShell[0], chunk.data(), chunk.size());
+            if (got <= 0)
+                break;
+            pending.append(chunk.data(), static_cast<std::size_t>(got));
+        }
+        took = Clock::now() - start;
+        const auto end = pending.find('\n');
+        std::string answer = pending.substr(0, end);
+        pending.erase(0, end == std::string::npos ? pending.size() : end + 1);
+        return answer;
+    };
+    Clock::duration took{};
+    EXPECT_TRUE(send("open " + mount.file() + " alias a", took).starts_with("0\t1"));
+    EXPECT_TRUE(send("play a", took).starts_with("0\t"));
+    EXPECT_TRUE(mount.waitForStall(std::chrono::seconds(30)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const char* command : {"status a position", "play a from 0", "seek a to 1000", "stop a",
+                                "status a mode", "close a", "close all"}) {
+        const std::string answer = send(command, took);
+        EXPECT_FALSE(answer.empty()) << command;
+        EXPECT_LT(took, std::chrono::milliseconds(1500)) << command << " -> " << answer;
+    }
+    // Reads the stalled engine still waits on must return before the
+    // process can end.
+    mount.release();
+    ::close(toShell[1]);
+    int status = 0;
+    EXPECT_EQ(::waitpid(shell, &status, 0), shell);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ::close(fromShell[0]);
 }
 
 } // namespace

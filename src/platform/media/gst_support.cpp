@@ -17,6 +17,42 @@ namespace tovimo::media {
 
 namespace {
 
+constexpr const char* kEngineMark = "tovimo-engine";
+constexpr const char* kErrorSeen = "tovimo-error-seen";
+
+// A tracer of our own, only to receive the hook below.
+struct ErrorWatch {
+    GstTracer parent;
+};
+struct ErrorWatchClass {
+    GstTracerClass parentClass;
+};
+G_DEFINE_TYPE(ErrorWatch, error_watch, GST_TYPE_TRACER)
+void error_watch_class_init(ErrorWatchClass*) {}
+void error_watch_init(ErrorWatch*) {}
+
+// Runs on whichever thread posts, before the element's bin sees the message.
+void announceError(GObject*, GstClockTime, GstElement* element, GstMessage* message) {
+    // Bins pass a child's error on by posting it again: only the first post counts.
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR || GST_MESSAGE_SRC(message) != GST_OBJECT(element))
+        return;
+    GstObject* top = gst_object_get_parent(GST_OBJECT(element));
+    if (!top)
+        return;
+    while (GstObject* parent = gst_object_get_parent(top)) {
+        gst_object_unref(top);
+        top = parent;
+    }
+    if (GST_IS_PIPELINE(top) && g_object_get_data(G_OBJECT(top), kEngineMark)) {
+        if (GstBus* bus = gst_element_get_bus(GST_ELEMENT(top))) {
+            GstStructure* body = gst_structure_new(kErrorSeen, "error", GST_TYPE_MESSAGE, message, nullptr);
+            gst_bus_post(bus, gst_message_new_application(GST_OBJECT(element), body));
+            gst_object_unref(bus);
+        }
+    }
+    gst_object_unref(top);
+}
+
 std::once_flag started;
 // Shared so that every waiter sees the one initialisation; the last copy
 // waits for the thread at exit, so the process never ends in the middle of it.
@@ -27,6 +63,9 @@ void initializeGStreamer() {
     if (!gst_is_initialized())
         gst_init(nullptr, nullptr);
     gst_pb_utils_init();
+    // The tracer lives as long as the process, as GStreamer's own do.
+    gst_tracing_register_hook(GST_TRACER(g_object_new(error_watch_get_type(), nullptr)),
+                              "element-post-message-pre", G_CALLBACK(announceError));
     GST_DEBUG_CATEGORY_INIT(tovimo_debug, "tovimo", 0, "Tovimo media command service");
     ready.store(true, std::memory_order_release);
 }
@@ -48,6 +87,19 @@ bool mediaProcessReady() {
 void initializeMediaProcess() {
     startMediaProcess();
     initialised.wait();
+}
+
+void markEnginePipeline(GstElement* pipeline) {
+    g_object_set_data(G_OBJECT(pipeline), kEngineMark, GINT_TO_POINTER(1));
+}
+
+GstMessage* errorSeenIn(GstMessage* message) {
+    const GstStructure* body = gst_message_get_structure(message);
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_APPLICATION || !body ||
+        !gst_structure_has_name(body, kErrorSeen))
+        return nullptr;
+    const GValue* value = gst_structure_get_value(body, "error");
+    return value ? GST_MESSAGE(g_value_get_boxed(value)) : nullptr;
 }
 
 const char* videoSinkName() {

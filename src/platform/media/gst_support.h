@@ -69,6 +69,19 @@ bool mediaProcessReady();
 // initialised. Call before any GStreamer use. Safe to call more than once.
 void initializeMediaProcess();
 
+// Marks `pipeline` as an engine's, so that errors its elements post reach
+// its bus even where a bin would keep them (see errorSeenIn).
+void markEnginePipeline(GstElement* pipeline);
+
+// Decoding bins drop the errors of an element while they try it out, and
+// they try a demuxer by starting it: a demuxer that finds nothing to play at
+// once posts its error inside that window, and it never reaches the bus.
+// Every error an element inside a marked pipeline posts is therefore also
+// announced on the pipeline's bus, ahead of the error itself, as an
+// application message. Returns the error message such an announcement
+// carries (owned by `message`), or null for any other message.
+GstMessage* errorSeenIn(GstMessage* message);
+
 // The scaling sink of real desktops when it can open here, else ximagesink.
 // Probed once per process.
 const char* videoSinkName();

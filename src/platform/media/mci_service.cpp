@@ -1,5 +1,6 @@
 #include "platform/media/mci_service.h"
 
+#include "platform/media/engine_thread.h"
 #include "platform/media/error_codes.h"
 #include "platform/media/mpeg_video_device.h"
 #include "platform/media/short_path.h"
@@ -10,6 +11,10 @@ namespace tovimo::media {
 
 void initializeProcess() {
     startMediaProcess();
+}
+
+int runningEngines() {
+    return EngineThread::liveThreads();
 }
 
 MciService::MciService() {

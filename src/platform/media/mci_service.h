@@ -11,11 +11,18 @@ namespace tovimo::media {
 // first open waits for it.
 void initializeProcess();
 
+// Engines still running in the process: open devices, and closed ones whose
+// teardown waits for a stalled read to return.
+int runningEngines();
+
 // The command-string service on GStreamer: MPEGVideo devices by alias, and
 // short paths that its parser reads back as one word.
 //
-// Every call runs on the caller's thread and returns without waiting for
-// playing to end (unless the command says `wait`). Use one thread only.
+// Every call returns without waiting for playing to end (unless the
+// command says `wait`), and no command but `open` holds its caller longer
+// than about a second, whatever the media's source does: each device's
+// engine runs on a thread of its own (engine_thread.h). `close` never waits
+// on a stuck engine. Use one thread only.
 class MciService final : public MediaCommandService, public ShortPathService {
 public:
     MciService();
@@ -27,10 +34,8 @@ public:
     bool getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) override;
     std::uint32_t getShortPathName(const char* longPath, char* buffer, std::uint32_t length) override;
 
-    // Takes in what the engines have reported: the end of the media, errors,
-    // and the restart of a `repeat` play. Every command does this first; a
-    // caller that sends no command for a while (a shell waiting for input)
-    // calls it every 100 ms or so to keep a repeat going.
+    // Kept for callers that poll: the engines take in what they report
+    // (the end of the media, errors, a repeat) on threads of their own.
     void pollEvents();
 
     // Why the last command failed, as the engine told it (which plugin is

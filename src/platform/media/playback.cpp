@@ -25,8 +25,8 @@ namespace tovimo::media {
 
 namespace {
 
-// Bounds on waiting for the engine: generous for a loaded machine, but a
-// stalled read can never hang the caller.
+// Bounds on the engine thread's own waits, generous for a loaded machine.
+// Callers never wait this long: engine_thread.h bounds them.
 constexpr auto kOpenTimeout = std::chrono::seconds(10);
 constexpr auto kSeekTimeout = std::chrono::seconds(5);
 // Where a seek to the length lands when the frame rate is not known.
@@ -196,6 +196,10 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
     gst_object_ref_sink(made->pipeline_.get());
     GstElement* playbin = made->pipeline_.get();
     made->bus_.reset(gst_element_get_bus(playbin));
+    markEnginePipeline(playbin);
+    made->path_ = path;
+    if (struct stat info{}; ::stat(path.c_str(), &info) == 0)
+        made->fileSize_ = info.st_size;
 
     // With no display the media still plays, without video output; a null
     // parent handle means no parent.
@@ -241,6 +245,7 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
         failure = made->failure_;
         GST_CAT_INFO(tovimo_debug, "open %s failed with %u: %s", path.c_str(), code,
                      failure ? failure->describe().c_str() : "no reason given");
+        playback = std::move(made);
         return code;
     }
     GST_CAT_DEBUG(tovimo_debug, "opened %s: %" G_GINT64_FORMAT " ms, video %dx%d", path.c_str(),
@@ -281,7 +286,7 @@ std::uint32_t Playback::preroll(const std::string& path) {
         waitFor(GST_MESSAGE_ASYNC_DONE, kOpenTimeout) != GST_MESSAGE_ASYNC_DONE)
         return kInternalError;
     takeMessages();
-    if (failure_ || unplayable_)
+    if (failure_)
         return kInternalError;
     if (!queryLength()) {
         waitFor(GST_MESSAGE_DURATION_CHANGED, std::chrono::seconds(2));
@@ -307,7 +312,23 @@ std::uint32_t Playback::preroll(const std::string& path) {
     return kOk;
 }
 
+// After a failure reset it to READY, the pipeline prerolls again as at open.
+bool Playback::prerollAgain() {
+    GstState state = GST_STATE_VOID_PENDING;
+    gst_element_get_state(pipeline_.get(), &state, nullptr, 0);
+    if (state >= GST_STATE_PAUSED)
+        return true;
+    const GstStateChangeReturn change = startPaused();
+    if (change == GST_STATE_CHANGE_FAILURE) {
+        takeMessages();
+        return false;
+    }
+    return change != GST_STATE_CHANGE_ASYNC ||
+           waitFor(GST_MESSAGE_ASYNC_DONE, kOpenTimeout) == GST_MESSAGE_ASYNC_DONE;
+}
+
 Playback::~Playback() {
+    seenErrors_.clear();
     if (pipeline_)
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     videoSink_.reset();
@@ -324,10 +345,10 @@ bool Playback::queryLength() {
 }
 
 std::int64_t Playback::positionMs() {
-    if (endedAtMs_)
-        return *endedAtMs_;
+    if (run_.endedAtMs)
+        return *run_.endedAtMs;
     gint64 position = 0;
-    if (gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &position) && position >= 0)
+    if (!failure_ && gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &position) && position >= 0)
         lastPositionMs_ = std::clamp<std::int64_t>(position / GST_MSECOND, 0, lengthMs_);
     return lastPositionMs_;
 }
@@ -348,30 +369,83 @@ bool Playback::seekTo(std::int64_t startMs, std::optional<std::int64_t> stopMs) 
                             startMs * GST_MSECOND, GST_SEEK_TYPE_SET, stop);
 }
 
-void Playback::reachEnd() {
-    gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
-    mode_ = PlaybackMode::Stopped;
-    endedAtMs_ = playTo_ ? *playTo_ : lengthMs_;
+namespace {
+
+const char* modeName(PlaybackMode mode) {
+    switch (mode) {
+    case PlaybackMode::Playing:
+        return "playing";
+    case PlaybackMode::Paused:
+        return "paused";
+    case PlaybackMode::Stopped:
+        break;
+    }
+    return "stopped";
+}
+
+} // namespace
+
+bool Playback::transition(PlaybackMode target, const char* why) {
+    const PlaybackMode old = mode_;
+    const GstState state = target == PlaybackMode::Playing ? GST_STATE_PLAYING : GST_STATE_PAUSED;
+    if (gst_element_set_state(pipeline_.get(), state) == GST_STATE_CHANGE_FAILURE) {
+        // The error that says why is on the bus already, as a rule.
+        takeMessages();
+        if (!failure_)
+            fail(PlaybackFailure{std::string("the engine refused to ") + why, {}, {}, {}});
+        return false;
+    }
+    mode_ = target;
+    GST_CAT_DEBUG(tovimo_debug, "%s -> %s (%s)", modeName(old), modeName(target), why);
+    if (changed_)
+        changed_();
+    return true;
 }
 
 void Playback::fail(PlaybackFailure failure) {
     if (failure.missingPlugin.empty())
         failure.missingPlugin = missingPlugin_;
-    GST_CAT_INFO(tovimo_debug, "engine failed: %s", failure.describe().c_str());
+    lastPositionMs_ = positionMs();
+    GST_CAT_INFO(tovimo_debug, "engine failed at %" G_GINT64_FORMAT " ms: %s; %s -> stopped", lastPositionMs_,
+                 failure.describe().c_str(), modeName(mode_));
     failure_ = std::move(failure);
+    seenErrors_.clear();
+    stopRun();
+    mode_ = PlaybackMode::Stopped;
+    if (changed_)
+        changed_();
+    // Nothing is left half-running: a seek prerolls again from here.
+    gst_element_set_state(pipeline_.get(), GST_STATE_READY);
+}
+
+// A file that shrinks while it plays ends early without an error: the
+// demuxer takes the short read for the end of the stream.
+bool Playback::fileCutShort() const {
+    struct stat info {};
+    return !path_.empty() && fileSize_ > 0 && ::stat(path_.c_str(), &info) == 0 && info.st_size < fileSize_;
+}
+
+void Playback::reachEnd() {
+    if (fileCutShort()) {
+        // Past the end of the data the sinks answer the stream's end: the
+        // last position read while it played is where it stopped.
+        run_.endedAtMs = lastPositionMs_;
+        fail(PlaybackFailure{"the file was cut short while it played", {}, {}, {}});
+        return;
+    }
+    transition(PlaybackMode::Stopped, "stop at the end");
+    run_.endedAtMs = run_.playTo ? *run_.playTo : lengthMs_;
 }
 
 void Playback::handle(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS:
-        if (repeat_ && mode_ == PlaybackMode::Playing && seekTo(repeatFromMs_, playTo_))
+        if (run_.repeat && mode_ == PlaybackMode::Playing && seekTo(run_.repeatFromMs, run_.playTo))
             break;
         reachEnd();
         break;
     case GST_MESSAGE_ERROR:
         fail(failureOf(message));
-        gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
-        mode_ = PlaybackMode::Stopped;
         break;
     case GST_MESSAGE_ELEMENT:
         // A file that is recognised but has no demuxer or decoder here (a
@@ -383,8 +457,7 @@ void Playback::handle(GstMessage* message) {
             GST_CAT_INFO(tovimo_debug, "missing plugin: %s", missingPlugin_.c_str());
             // A missing piece beside playable audio or video (a subtitle
             // format, say) leaves the rest to play.
-            if (!unplayable_ && (!streams_ || !hasAudioOrVideo(streams_.get()))) {
-                unplayable_ = true;
+            if (!failure_ && (!streams_ || !hasAudioOrVideo(streams_.get()))) {
                 PlaybackFailure missing;
                 if (GST_MESSAGE_SRC(message)) {
                     const GStringPtr path(gst_object_get_path_string(GST_MESSAGE_SRC(message)));
@@ -399,44 +472,95 @@ void Playback::handle(GstMessage* message) {
         gst_message_parse_stream_collection(message, &collection);
         streams_.reset(collection);
         if (collection && gst_stream_collection_get_size(collection) > 0 && !hasAudioOrVideo(collection) &&
-            !unplayable_) {
-            unplayable_ = true;
+            !failure_)
             fail(PlaybackFailure{"the file holds neither audio nor video", {}, {}, {}});
-        }
         break;
     }
     case GST_MESSAGE_DURATION_CHANGED:
         if (!lengthFixed_)
             queryLength();
         break;
+    case GST_MESSAGE_APPLICATION:
+        if (GstMessage* error = errorSeenIn(message)) {
+            GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(error));
+            seenErrors_.push_back(SeenError{ElementPtr(GST_ELEMENT(gst_object_ref(source))),
+                                            MessagePtr(gst_message_ref(error)), Clock::now()});
+        }
+        break;
     default:
         break;
+    }
+}
+
+// An error that reached the bus clears the record of its sighting at once;
+// one still missing after a while from an element that went on to run (it
+// was not merely tried and thrown away by its bin) was swallowed, and fails
+// the engine as it would have.
+void Playback::checkSeenErrors() {
+    constexpr auto kGrace = std::chrono::milliseconds(100);
+    constexpr auto kForget = std::chrono::seconds(3);
+    const auto now = Clock::now();
+    for (auto it = seenErrors_.begin(); it != seenErrors_.end();) {
+        GstElement* element = it->element.get();
+        const ElementPtr parent(GST_ELEMENT_CAST(gst_object_get_parent(GST_OBJECT(element))));
+        GstState state = GST_STATE_VOID_PENDING;
+        gst_element_get_state(element, &state, nullptr, 0);
+        if (parent && state >= GST_STATE_PAUSED && now - it->seenAt >= kGrace) {
+            GST_CAT_INFO(tovimo_debug, "an error of %s never reached the bus", GST_ELEMENT_NAME(element));
+            fail(failureOf(it->message.get()));
+            return;
+        }
+        if (!parent || now - it->seenAt > kForget)
+            it = seenErrors_.erase(it);
+        else
+            ++it;
     }
 }
 
 void Playback::takeMessages() {
     while (MessagePtr message{gst_bus_pop(bus_.get())})
         handle(message.get());
+    checkSeenErrors();
+}
+
+void Playback::handleNext(Clock::duration timeout) {
+    constexpr auto kCheckEvery = std::chrono::milliseconds(50);
+    if (!seenErrors_.empty())
+        timeout = std::min<Clock::duration>(timeout, kCheckEvery);
+    const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
+    if (MessagePtr message{
+            gst_bus_timed_pop(bus_.get(), static_cast<GstClockTime>(std::max<gint64>(wait, 0)))})
+        handle(message.get());
+    checkSeenErrors();
+}
+
+void Playback::wake(GstBus* bus) {
+    gst_bus_post(bus, gst_message_new_application(nullptr, gst_structure_new_empty("tovimo-wake")));
 }
 
 // Reads messages until one of `types` comes from the pipeline (a duration
-// change from any element) or the time runs out. Errors from any element,
-// and a file found unplayable, end the wait at once. Returns the type that
-// ended the wait: GST_MESSAGE_ERROR for a failure, GST_MESSAGE_UNKNOWN on
-// time-out.
+// change from any element) or the time runs out. A failure ends the wait at
+// once. Returns the type that ended the wait: GST_MESSAGE_ERROR for a
+// failure, GST_MESSAGE_UNKNOWN on time-out.
 GstMessageType Playback::waitFor(int types, Clock::duration timeout) {
+    constexpr auto kCheckEvery = std::chrono::milliseconds(50);
     const auto deadline = Clock::now() + timeout;
     for (;;) {
-        const auto left = deadline - Clock::now();
+        if (failure_)
+            return GST_MESSAGE_ERROR;
+        auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero())
             return GST_MESSAGE_UNKNOWN;
+        if (!seenErrors_.empty())
+            left = std::min<Clock::duration>(left, kCheckEvery);
         const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
         MessagePtr message{gst_bus_timed_pop(bus_.get(), static_cast<GstClockTime>(wait))};
+        checkSeenErrors();
         if (!message)
             continue;
         const GstMessageType type = GST_MESSAGE_TYPE(message.get());
         handle(message.get());
-        if (type == GST_MESSAGE_ERROR || unplayable_)
+        if (failure_)
             return GST_MESSAGE_ERROR;
         // A bin keeps its children's ASYNC_DONE and EOS to itself and posts
         // its own, but passes a parser's DURATION_CHANGED up as it is.
@@ -446,13 +570,17 @@ GstMessageType Playback::waitFor(int types, Clock::duration timeout) {
     }
 }
 
-// Seeks while not playing and waits until the new frame is shown.
+// Seeks while not playing and waits until the new frame is shown. A playing
+// pipeline stops first; one reset by a failure prerolls again.
 bool Playback::seekPaused(std::int64_t targetMs, std::optional<std::int64_t> stopMs) {
+    if (mode_ == PlaybackMode::Playing && !transition(PlaybackMode::Stopped, "seek"))
+        return false;
+    if (!prerollAgain())
+        return false;
     // Leaving PLAYING completes first, so that the preroll awaited below is
     // the one after the seek.
-    if (gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_ASYNC)
-        gst_element_get_state(pipeline_.get(), nullptr, nullptr,
-                              std::chrono::duration_cast<std::chrono::nanoseconds>(kSeekTimeout).count());
+    gst_element_get_state(pipeline_.get(), nullptr, nullptr,
+                          std::chrono::duration_cast<std::chrono::nanoseconds>(kSeekTimeout).count());
     if (!seekTo(targetMs, stopMs))
         return false;
     const auto ended = waitFor(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS, kSeekTimeout);
@@ -514,22 +642,27 @@ std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std
         return kOutOfRange;
     // Playing from the end plays nothing: the media stays at its end.
     if (start >= lengthMs_) {
-        if (mode_ == PlaybackMode::Playing)
-            gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
-        mode_ = PlaybackMode::Stopped;
-        endedAtMs_ = lengthMs_;
+        if (mode_ != PlaybackMode::Stopped && !transition(PlaybackMode::Stopped, "stay at the end"))
+            return kInternalError;
+        run_.endedAtMs = lengthMs_;
         return kOk;
     }
-    const bool needsSeek = from || to || endedAtMs_ || playTo_ || repeat;
-    playTo_ = to;
-    repeat_ = repeat;
-    repeatFromMs_ = start;
+    const bool needsSeek = from || to || run_.endedAtMs || run_.playTo || repeat;
     // Waiting for the seek keeps the position right for the next query.
-    if (needsSeek && !seekPaused(start, to ? std::optional<std::int64_t>(*to) : std::nullopt))
+    if (needsSeek && !seekPaused(start, to ? std::optional<std::int64_t>(*to) : std::nullopt)) {
+        if (!failure_)
+            fail(PlaybackFailure{
+                "the seek to " + std::to_string(start) + " ms was refused or timed out", {}, {}, {}});
         return kInternalError;
-    endedAtMs_.reset();
-    mode_ = PlaybackMode::Playing;
-    if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+    }
+    run_ = PlayRun{std::nullopt, to, repeat, start};
+    // A caller that has given up on this play has been told it failed.
+    if (abandoned_ && abandoned_->load()) {
+        if (mode_ != PlaybackMode::Stopped)
+            transition(PlaybackMode::Stopped, "play given up");
+        return kInternalError;
+    }
+    if (!transition(PlaybackMode::Playing, "play"))
         return kInternalError;
     if (wait) {
         const std::int64_t stop = to ? *to : lengthMs_;
@@ -541,27 +674,20 @@ std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std
 }
 
 std::uint32_t Playback::pause() {
-    if (mode_ == PlaybackMode::Playing) {
-        gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
-        mode_ = PlaybackMode::Paused;
-    }
+    if (mode_ == PlaybackMode::Playing && !transition(PlaybackMode::Paused, "pause"))
+        return kInternalError;
     return kOk;
 }
 
 std::uint32_t Playback::resume() {
-    if (mode_ == PlaybackMode::Paused) {
-        if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-            return kInternalError;
-        mode_ = PlaybackMode::Playing;
-    }
+    if (mode_ == PlaybackMode::Paused && !transition(PlaybackMode::Playing, "resume"))
+        return kInternalError;
     return kOk;
 }
 
 std::uint32_t Playback::stop() {
-    if (mode_ != PlaybackMode::Stopped) {
-        gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
-        mode_ = PlaybackMode::Stopped;
-    }
+    if (mode_ != PlaybackMode::Stopped && !transition(PlaybackMode::Stopped, "stop"))
+        return kInternalError;
     return kOk;
 }
 
@@ -571,17 +697,21 @@ std::uint32_t Playback::seek(SeekTarget target, std::int64_t positionMs) {
                                                               : positionMs;
     if (targetMs > lengthMs_)
         return kOutOfRange;
-    mode_ = PlaybackMode::Stopped;
-    playTo_.reset();
-    repeat_ = false;
-    endedAtMs_.reset();
+    // A seek is the one command that clears a failure: it prerolls again.
     failure_.reset();
+    stopRun();
+    if (mode_ != PlaybackMode::Stopped && !transition(PlaybackMode::Stopped, "seek"))
+        return kInternalError;
     // A seek to the very end would show no frame at all: the last one is
     // shown instead, and the position still answers the length.
-    if (!seekPaused(targetMs < lengthMs_ ? targetMs : lastFrameMs()))
+    if (!seekPaused(targetMs < lengthMs_ ? targetMs : lastFrameMs())) {
+        if (!failure_)
+            fail(PlaybackFailure{
+                "the seek to " + std::to_string(targetMs) + " ms was refused or timed out", {}, {}, {}});
         return kInternalError;
+    }
     if (targetMs >= lengthMs_)
-        endedAtMs_ = lengthMs_;
+        run_.endedAtMs = lengthMs_;
     lastPositionMs_ = targetMs;
     return kOk;
 }
@@ -604,8 +734,10 @@ std::uint32_t Playback::put(const Rect& rect) {
         destination_.width = child_->width();
         destination_.height = child_->height();
         fitVideoToWindow();
-        // The sink only rescales at its next frame: show one now.
-        if (mode_ != PlaybackMode::Playing && !seekPaused(atEndOfMedia() ? lastFrameMs() : positionMs()))
+        // The sink only rescales at its next frame: show one now. A failed
+        // engine shows nothing until a seek prerolls it again.
+        if (mode_ != PlaybackMode::Playing && !failure_ &&
+            !seekPaused(atEndOfMedia() ? lastFrameMs() : positionMs()))
             return kInternalError;
     }
     return kOk;

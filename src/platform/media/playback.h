@@ -4,11 +4,14 @@
 #include "platform/media/gst_support.h"
 #include "platform/media/x11_child_window.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tovimo::media {
 
@@ -33,16 +36,34 @@ struct PlaybackFailure {
     std::string describe() const;
 };
 
+// Where the current play ends and what happens there: reset in one place
+// (Playback::stopRun) whenever the media moves away from the run.
+struct PlayRun {
+    std::optional<std::int64_t> endedAtMs; // where the stream ended, until it moves again
+    std::optional<std::int32_t> playTo;    // the `to` of the play
+    bool repeat = false;
+    std::int64_t repeatFromMs = 0;
+};
+
 // One media file on a GStreamer playbin3 (playbin would ready its video sink
-// for audio-only media too, some 50 ms per open), owned and driven on the
-// calling thread only. Bus messages are read at each call (no callbacks from
-// streaming threads), so the end of the stream is seen by the next call.
+// for audio-only media too, some 50 ms per open), owned and driven on one
+// thread only: the engine thread of engine_thread.h, which reads the bus as
+// messages arrive (handleNext) and runs commands in between. Calls may wait
+// on the engine for as long as a stalled read lasts: callers that must not
+// wait go through the engine thread.
 //
 // Every method answers 0 or an error code of error_codes.h.
 //
 // Invariants:
 // - after a successful open the pipeline is at least PAUSED, prerolled, with
 //   its length known; the playback starts stopped at position 0;
+// - every change of mode goes through transition(): mode and pipeline agree
+//   after every command, whether it succeeded or failed (Playing: PLAYING;
+//   Paused and Stopped: PAUSED, or READY after a failure);
+// - failure has one channel, failure(), set only by fail(), which also
+//   resets the pipeline to READY and the mode to stopped. A failure blocks
+//   play and resume (kInternalError) until a seek prerolls again and clears
+//   it; pause, stop and queries still answer;
 // - positionMs() alone decides what the position is, and at the end of the
 //   stream it answers the end point (the length, or the `to` of the play
 //   that ended) while the mode is stopped;
@@ -52,10 +73,15 @@ struct PlaybackFailure {
 //   makes of it: the pipeline goes to NULL before the window is destroyed.
 class Playback {
 public:
+    using Clock = std::chrono::steady_clock;
+
     // Opens and prerolls the media. Fails at once for files the engine
     // recognises but cannot play (a missing plugin, no audio or video
-    // stream); waits at most a bounded time for reads that stall. On
-    // failure, `failure` says why when the engine told.
+    // stream, an error the decoding bins swallowed); waits at most a bounded
+    // time for reads that stall. On failure, `failure` says why when the
+    // engine told, and `playback` may hold the half-made engine: destroying
+    // it may wait for a stalled read, so a caller that must not wait hands
+    // it to a thread of its own.
     static std::uint32_t open(const PlaybackOptions& options, std::unique_ptr<Playback>& playback,
                               std::optional<PlaybackFailure>& failure);
 
@@ -63,8 +89,21 @@ public:
     Playback(const Playback&) = delete;
     Playback& operator=(const Playback&) = delete;
 
-    // Takes in what the engine has reported: the end, errors, a repeat.
+    // Takes in what the engine has reported so far: the end, errors, a repeat.
     void takeMessages();
+    // Waits up to `timeout` for one message and takes it in.
+    void handleNext(Clock::duration timeout);
+    // Ends a handleNext() wait from any thread; safe until the object goes.
+    static void wake(GstBus* bus);
+    GstBus* bus() const { return bus_.get(); }
+
+    // While `flag` is set, the command in progress has been given up by its
+    // caller (it answered an error): a play then ends stopped instead of
+    // starting late. Null for none.
+    void watchAbandon(const std::atomic<bool>* flag) { abandoned_ = flag; }
+    // Called after every change of mode and every failure, on this thread,
+    // so that what the engine last knew can be told while it is stuck.
+    void onChange(std::function<void()> changed) { changed_ = std::move(changed); }
 
     std::uint32_t play(std::optional<std::int32_t> from, std::optional<std::int32_t> to, bool repeat,
                        bool wait);
@@ -95,41 +134,59 @@ public:
 
 private:
     Playback() = default;
-    using Clock = std::chrono::steady_clock;
+
+    // An error seen leaving an element inside the pipeline, which a
+    // decoding bin may keep from the bus (see gst_support.h).
+    struct SeenError {
+        ElementPtr element;
+        MessagePtr message;
+        Clock::time_point seenAt;
+    };
 
     std::uint32_t preroll(const std::string& path);
     GstStateChangeReturn startPaused();
+    bool prerollAgain();
     bool queryLength();
     bool seekTo(std::int64_t startMs, std::optional<std::int64_t> stopMs);
     bool seekPaused(std::int64_t targetMs, std::optional<std::int64_t> stopMs = std::nullopt);
+    // The one way the mode changes: sets the pipeline's target state for
+    // `target`, checks the result and fails on refusal. Returns whether the
+    // pipeline took it.
+    bool transition(PlaybackMode target, const char* why);
+    // The one way a failure is recorded: keeps the reason, resets the
+    // pipeline to READY and the mode to stopped, ends the run.
+    void fail(PlaybackFailure failure);
+    void stopRun() { run_ = PlayRun{}; }
     void reachEnd();
+    bool fileCutShort() const;
     // Where a picture of the end is shown: the last frame starts there.
     std::int64_t lastFrameMs() const;
-    bool atEndOfMedia() const { return endedAtMs_ && *endedAtMs_ >= lengthMs_; }
+    bool atEndOfMedia() const { return run_.endedAtMs && *run_.endedAtMs >= lengthMs_; }
     void handle(GstMessage* message);
+    void checkSeenErrors();
     GstMessageType waitFor(int types, Clock::duration timeout);
     void readVideoFormat();
     void fitVideoToWindow();
-    void fail(PlaybackFailure failure);
 
     ElementPtr pipeline_;
     ElementPtr videoSink_;
     BusPtr bus_;
     StreamCollectionPtr streams_;
     std::unique_ptr<X11ChildWindow> child_;
+    std::string path_;
+    std::int64_t fileSize_ = 0;
 
     PlaybackMode mode_ = PlaybackMode::Stopped;
     std::int64_t lengthMs_ = 0;
-    bool lengthFixed_ = false;              // the length was read from the file, not the demuxer
-    std::optional<std::int64_t> endedAtMs_; // where the stream ended, until it moves again
+    bool lengthFixed_ = false; // the length was read from the file, not the demuxer
     std::int64_t lastPositionMs_ = 0;
-    std::optional<std::int32_t> playTo_;
-    bool repeat_ = false;
-    std::int64_t repeatFromMs_ = 0;
+    PlayRun run_;
     std::int32_t volume_ = 1000;
     std::optional<PlaybackFailure> failure_;
     std::string missingPlugin_; // what the engine last found missing
-    bool unplayable_ = false;   // nothing in the file can be played
+    std::vector<SeenError> seenErrors_;
+    const std::atomic<bool>* abandoned_ = nullptr;
+    std::function<void()> changed_;
 
     bool hasVideo_ = false;
     int videoWidth_ = 0;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <random>
 #include <sys/stat.h>
+#include <thread>
 
 namespace tovimo::media {
 namespace {
@@ -126,6 +127,73 @@ TEST_P(BadInputTest, FailsWithACodeInBoundedTime) {
 
 INSTANTIATE_TEST_SUITE_P(Files, BadInputTest, ::testing::ValuesIn(kBadInputs),
                          [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace tovimo::media
+
+namespace tovimo::media {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string answer(MciService& service, const std::string& command, std::uint32_t& code) {
+    char reply[128] = {};
+    code = service.sendString(command.c_str(), reply, sizeof reply);
+    return reply;
+}
+
+// What the player does on every Play: a damaged file opened again and again
+// in one process. The demuxer's error, posted while its decoding bin was
+// still trying it out, now and then never reached the bus, and the open
+// waited out its whole bound with no reason.
+TEST(DamagedFile, FailsFastWithItsReasonOnEveryOpen) {
+    ::unsetenv("DISPLAY");
+    ScratchFolder folder;
+    const std::string command = "open " + truncatedCopy(folder, "mp4") + " alias a";
+    MciService service;
+    for (int i = 0; i < 25; ++i) {
+        const auto start = Clock::now();
+        EXPECT_EQ(service.sendString(command.c_str(), nullptr, 0), kInternalError) << "open " << i;
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << "open " << i;
+        EXPECT_NE(service.lastFailureReason().find("no known streams found"), std::string::npos)
+            << "open " << i << ": " << service.lastFailureReason();
+    }
+}
+
+// A file that shrinks while it plays (a download restarted, a copy cut
+// off): the demuxer takes the short read for the end of the stream. The
+// device then reports where it stopped and why, and commands that would
+// need the lost data answer errors instead of 0 with nothing playing.
+TEST(DamagedFile, CutShortWhilePlayingStopsWhereItEndedAndFails) {
+    ::unsetenv("DISPLAY");
+    ScratchFolder folder;
+    const std::string clip = folder.file("long.mp4");
+    ASSERT_TRUE(testing::makeLongMp4(clip));
+    MciService service;
+    std::uint32_t code = 0;
+    answer(service, "open " + clip + " alias a", code);
+    ASSERT_EQ(code, kOk);
+    const long length = std::atol(answer(service, "status a length", code).c_str());
+    ASSERT_GT(length, 9000);
+    ASSERT_EQ(service.sendString("play a", nullptr, 0), kOk);
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (std::atol(answer(service, "status a position", code).c_str()) < 500 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::filesystem::resize_file(clip, std::filesystem::file_size(clip) / 2);
+    while (answer(service, "status a mode", code) == "playing" && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(answer(service, "status a mode", code), "stopped");
+    const long position = std::atol(answer(service, "status a position", code).c_str());
+    EXPECT_LT(position, length - 1000) << "it stopped where the data ran out, not at the end";
+    EXPECT_GT(position, 2000) << "half the file plays";
+    EXPECT_EQ(service.sendString("play a", nullptr, 0), kInternalError);
+    EXPECT_NE(service.lastFailureReason().find("cut short"), std::string::npos)
+        << service.lastFailureReason();
+    EXPECT_EQ(service.sendString("seek a to 1000", nullptr, 0), kInternalError);
+    EXPECT_EQ(service.sendString("play a from 0", nullptr, 0), kInternalError);
+    EXPECT_EQ(answer(service, "status a mode", code), "stopped");
+    EXPECT_EQ(service.sendString("close a", nullptr, 0), kOk);
+}
 
 } // namespace
 } // namespace tovimo::media

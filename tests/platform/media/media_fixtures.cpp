@@ -1,11 +1,22 @@
 #include "media_fixtures.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <signal.h>
+#include <spawn.h>
 #include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <tuple>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace tovimo::media::testing {
 
@@ -85,6 +96,101 @@ bool makeRotatedMp4(const std::string& path) {
         for (int shift = 24; shift >= 0; shift -= 8)
             bytes[at++] = static_cast<char>((value >> shift) & 0xFF);
     return writeFile(path, bytes);
+}
+
+bool makeLongMp4(const std::string& path) {
+    const std::string pipeline =
+        "videotestsrc num-buffers=300 ! video/x-raw,width=320,height=240,framerate=30/1,format=I420 ! "
+        "x264enc speed-preset=ultrafast bitrate=1500 ! h264parse ! mp4mux name=m ! filesink location=\"" +
+        path +
+        "\" audiotestsrc samplesperbuffer=4800 num-buffers=100 ! audio/x-raw,rate=48000,channels=2 ! "
+        "audioconvert ! avenc_aac ! aacparse ! m.";
+    const std::string command = "timeout 120 gst-launch-1.0 -q " + pipeline + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 && std::filesystem::file_size(path) > 1024 * 1024;
+}
+
+std::string StallingMount::unusableReason() {
+    const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return std::string("/dev/fuse cannot be opened: ") + std::strerror(errno);
+    ::close(fd);
+    return {};
+}
+
+StallingMount::StallingMount(const std::string& source, std::int64_t stallAt) {
+    name_ = std::filesystem::path(source).filename().string();
+    std::filesystem::create_directory(folder_.file("mount"));
+    const std::string script = TOVIMO_STALLING_MOUNT;
+    const std::string offset = std::to_string(stallAt);
+    const std::string mountPoint = folder_.file("mount");
+    const std::string release = folder_.file("release");
+    const std::string log = folder_.file("server.log");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    // Debian's interpreter: fusepy is a Debian package.
+    const char* argv[] = {"/usr/bin/python3", script.c_str(),  source.c_str(), mountPoint.c_str(),
+                          offset.c_str(),     release.c_str(), nullptr};
+    const int spawned = posix_spawn(&server_, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        server_ = -1;
+        return;
+    }
+    for (int i = 0; i < 200 && !mounted_; ++i) {
+        std::error_code ignored;
+        mounted_ = std::filesystem::exists(file(), ignored);
+        if (!mounted_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (::waitpid(server_, nullptr, WNOHANG) == server_) {
+            server_ = -1;
+            break;
+        }
+    }
+}
+
+StallingMount::~StallingMount() {
+    release();
+    const std::string unmount = "fusermount3 -u '" + folder_.file("mount") + "' 2>/dev/null || umount -l '" +
+                                folder_.file("mount") + "' 2>/dev/null";
+    if (mounted_)
+        std::ignore = std::system(unmount.c_str());
+    if (server_ > 0) {
+        for (int i = 0; i < 100; ++i) {
+            if (::waitpid(server_, nullptr, WNOHANG) == server_) {
+                server_ = -1;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (server_ > 0) {
+            ::kill(server_, SIGKILL);
+            ::waitpid(server_, nullptr, 0);
+        }
+    }
+}
+
+std::string StallingMount::file() const {
+    return folder_.file("mount") + '/' + name_;
+}
+
+bool StallingMount::stalled() const {
+    return readFile(folder_.file("server.log")).find("stalling a read") != std::string::npos;
+}
+
+bool StallingMount::waitForStall(std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!stalled()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+void StallingMount::release() {
+    writeFile(folder_.file("release"), "");
 }
 
 bool makeMidi(const std::string& path) {

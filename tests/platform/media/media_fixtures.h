@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <string>
+#include <sys/types.h>
 
 namespace tovimo::media::testing {
 
@@ -29,6 +32,43 @@ bool makeMedia(const std::string& kind, const std::string& path);
 // says to turn the picture 90 degrees clockwise to show it, as phones record
 // upright video. Returns false when it could not be made.
 bool makeRotatedMp4(const std::string& path);
+
+// Ten seconds of the test pattern at 320x240 and a tone in an H.264/AAC MP4
+// of about 2 MB, its index at the end: big enough that a read can stall in
+// the middle while the index stays readable.
+bool makeLongMp4(const std::string& path);
+
+// A copy of `source` served through a FUSE mount (stalling_mount.py) whose
+// reads stop answering past `stallAt` bytes, as a dropped network share or
+// a failing USB stick does, until release(). The index at the file's end
+// stays readable. The destructor releases the reads, unmounts and ends the
+// server, whatever happened before.
+class StallingMount {
+public:
+    StallingMount(const std::string& source, std::int64_t stallAt);
+    ~StallingMount();
+    StallingMount(const StallingMount&) = delete;
+    StallingMount& operator=(const StallingMount&) = delete;
+
+    // Why FUSE cannot be used on this machine at all (no usable /dev/fuse),
+    // or empty when it can.
+    static std::string unusableReason();
+    bool mounted() const { return mounted_; }
+    // The served file.
+    std::string file() const;
+    // Whether a read has blocked so far.
+    bool stalled() const;
+    // Waits until a read blocks; false after `timeout`.
+    bool waitForStall(std::chrono::milliseconds timeout) const;
+    // Lets every read through from now on.
+    void release();
+
+private:
+    ScratchFolder folder_;
+    std::string name_;
+    pid_t server_ = -1;
+    bool mounted_ = false;
+};
 
 // A format-0 MIDI file of two one-second notes.
 bool makeMidi(const std::string& path);

@@ -1,0 +1,194 @@
+// A source that stops answering in the middle of the file (a dropped network
+// share, a failing USB stick), served through FUSE: every command but `open`
+// answers within its bound, and the stuck engine goes away on its own.
+#include "platform/media/error_codes.h"
+#include "platform/media/mci_service.h"
+
+#include "media_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace tovimo::media {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using testing::ScratchFolder;
+using testing::StallingMount;
+
+// Generous for a loaded machine, far below the stall.
+constexpr auto kAnswerBound = std::chrono::milliseconds(1500);
+
+struct Answer {
+    std::uint32_t code;
+    std::string reply;
+    Clock::duration took;
+};
+
+Answer send(MciService& service, const std::string& command) {
+    char reply[128] = {};
+    const auto start = Clock::now();
+    const auto code = service.sendString(command.c_str(), reply, sizeof reply);
+    return Answer{code, reply, Clock::now() - start};
+}
+
+long long ms(Clock::duration duration) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::seconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!done()) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+class StalledSource : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ::unsetenv("DISPLAY"); }
+
+    void SetUp() override {
+        if (const std::string reason = StallingMount::unusableReason(); !reason.empty())
+            GTEST_SKIP() << reason;
+        ASSERT_TRUE(testing::makeLongMp4(clip));
+        mount = std::make_unique<StallingMount>(clip, std::filesystem::file_size(clip) / 2);
+        ASSERT_TRUE(mount->mounted()) << "the FUSE server did not come up";
+        // An engine that holds its caller until the read returns fails the
+        // bounds below instead of hanging the test.
+        watchdog = std::thread([this] {
+            const auto deadline = Clock::now() + std::chrono::seconds(60);
+            while (!finished && Clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            mount->release();
+        });
+    }
+
+    // Opens the served file and plays it into the stall.
+    void playIntoTheStall() {
+        const Answer open = send(service, "open " + mount->file() + " alias a");
+        ASSERT_EQ(open.code, kOk);
+        ASSERT_EQ(send(service, "play a").code, kOk);
+        ASSERT_TRUE(mount->waitForStall(std::chrono::seconds(30)));
+        // The queues ahead of the sinks run dry.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+
+    void TearDown() override {
+        if (!mount)
+            return;
+        finished = true;
+        if (watchdog.joinable())
+            watchdog.join();
+        send(service, "close all");
+        mount->release();
+        // The stuck engine ends by itself once the read returns.
+        EXPECT_TRUE(waitFor([] { return runningEngines() == 0; }, std::chrono::seconds(30)))
+            << runningEngines() << " engines still running";
+        mount.reset();
+    }
+
+    ScratchFolder folder;
+    const std::string clip = folder.file("long.mp4");
+    std::unique_ptr<StallingMount> mount;
+    std::atomic<bool> finished{false};
+    std::thread watchdog;
+    MciService service;
+};
+
+TEST_F(StalledSource, EveryCommandAnswersInBoundedTime) {
+    playIntoTheStall();
+    // The answers themselves may be errors: the source is gone. Queries
+    // answer the last known state.
+    const char* const commands[] = {
+        "status a mode",
+        "status a position",
+        "status a length",
+        "pause a",
+        "resume a",
+        "stop a",
+        "play a",
+        "play a from 0",
+        "seek a to 1000",
+        "seek a to start",
+        "setaudio a volume to 500",
+        "put a window at 0 0 100 100",
+        "status a volume",
+        "status a mode",
+        "play a from 2000 to 3000",
+        "status a position",
+    };
+    for (const char* command : commands) {
+        const Answer answer = send(service, command);
+        std::printf("stalled: %-28s %5lld ms, code %u %s\n", command, ms(answer.took), answer.code,
+                    answer.reply.c_str());
+        EXPECT_LT(answer.took, kAnswerBound) << command;
+        if (std::string(command).starts_with("status")) {
+            EXPECT_EQ(answer.code, kOk) << command;
+        }
+    }
+    // Other media go on playing meanwhile.
+    const std::string healthy = folder.file("healthy.mp4");
+    ASSERT_TRUE(testing::makeMedia("mp4", healthy));
+    EXPECT_EQ(send(service, "open " + healthy + " alias b").code, kOk);
+    EXPECT_EQ(send(service, "play b").code, kOk);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const Answer position = send(service, "status b position");
+            return position.code == kOk && std::atol(position.reply.c_str()) > 300;
+        },
+        std::chrono::seconds(10)));
+    const Answer close = send(service, "close a");
+    std::printf("stalled: %-28s %5lld ms, code %u\n", "close a", ms(close.took), close.code);
+    EXPECT_EQ(close.code, kOk);
+    EXPECT_LT(close.took, kAnswerBound);
+    EXPECT_EQ(send(service, "status a mode").code, kInvalidDeviceName);
+    const Answer closeAll = send(service, "close all");
+    EXPECT_EQ(closeAll.code, kOk);
+    EXPECT_LT(closeAll.took, kAnswerBound);
+}
+
+TEST_F(StalledSource, CloseAnswersAtOnceWithoutAnyCommandBefore) {
+    playIntoTheStall();
+    // Long enough for the position to stand still.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const Answer close = send(service, "close all");
+    std::printf("stalled: close all as the first command: %lld ms\n", ms(close.took));
+    EXPECT_EQ(close.code, kOk);
+    EXPECT_LT(close.took, std::chrono::milliseconds(250));
+    EXPECT_GE(runningEngines(), 1) << "the stuck engine is torn down away from the caller";
+}
+
+// A play from a position while playing stops to seek; a seek that cannot
+// finish fails the play, and mode and pipeline then agree: nothing plays,
+// also once the source answers again.
+TEST_F(StalledSource, AFailedPlayFromLeavesTheDeviceStopped) {
+    playIntoTheStall();
+    const Answer play = send(service, "play a from 0");
+    EXPECT_EQ(play.code, kInternalError);
+    EXPECT_LT(play.took, kAnswerBound);
+    EXPECT_NE(send(service, "status a mode").reply, "playing");
+    mount->release();
+    // Once the engine is done with the play it was given, the device works again.
+    ASSERT_TRUE(waitFor([&] { return send(service, "pause a").code == kOk; }, std::chrono::seconds(20)));
+    EXPECT_EQ(send(service, "status a mode").reply, "stopped");
+    const Answer held = send(service, "status a position");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(send(service, "status a position").reply, held.reply) << "nothing plays";
+    EXPECT_EQ(send(service, "play a from 0").code, kOk);
+    EXPECT_EQ(send(service, "status a mode").reply, "playing");
+}
+
+} // namespace
+} // namespace tovimo::media
