@@ -98,12 +98,13 @@ bool makeRotatedMp4(const std::string& path) {
     return writeFile(path, bytes);
 }
 
-bool makeLongMp4(const std::string& path) {
+bool makeLongMp4(const std::string& path, int seconds) {
     const std::string pipeline =
-        "videotestsrc num-buffers=300 ! video/x-raw,width=320,height=240,framerate=30/1,format=I420 ! "
+        "videotestsrc num-buffers=" + std::to_string(30 * seconds) +
+        " ! video/x-raw,width=320,height=240,framerate=30/1,format=I420 ! "
         "x264enc speed-preset=ultrafast bitrate=1500 ! h264parse ! mp4mux name=m ! filesink location=\"" +
-        path +
-        "\" audiotestsrc samplesperbuffer=4800 num-buffers=100 ! audio/x-raw,rate=48000,channels=2 ! "
+        path + "\" audiotestsrc samplesperbuffer=4800 num-buffers=" + std::to_string(10 * seconds) +
+        " ! audio/x-raw,rate=48000,channels=2 ! "
         "audioconvert ! avenc_aac ! aacparse ! m.";
     const std::string command = "timeout 120 gst-launch-1.0 -q " + pipeline + " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0 && std::filesystem::file_size(path) > 1024 * 1024;

@@ -36,7 +36,7 @@ bool makeRotatedMp4(const std::string& path);
 // Ten seconds of the test pattern at 320x240 and a tone in an H.264/AAC MP4
 // of about 2 MB, its index at the end: big enough that a read can stall in
 // the middle while the index stays readable.
-bool makeLongMp4(const std::string& path);
+bool makeLongMp4(const std::string& path, int seconds = 10);
 
 // A copy of `source` served through a FUSE mount (stalling_mount.py) whose
 // reads stop answering past `stallAt` bytes, as a dropped network share or
