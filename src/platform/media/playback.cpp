@@ -28,6 +28,8 @@ namespace {
 // Bounds on the engine thread's own waits, generous for a loaded machine.
 // Callers never wait this long: engine_thread.h bounds them.
 constexpr auto kOpenTimeout = std::chrono::seconds(10);
+// Readings while playing come every 200 ms or so.
+constexpr std::int64_t kMaxReadingStepMs = 1000;
 constexpr auto kSeekTimeout = std::chrono::seconds(5);
 // Where a seek to the length lands when the frame rate is not known.
 constexpr double kDefaultFrameMs = 40;
@@ -348,8 +350,11 @@ std::int64_t Playback::positionMs() {
     if (run_.endedAtMs)
         return *run_.endedAtMs;
     gint64 position = 0;
-    if (!failure_ && gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &position) && position >= 0)
+    if (!failure_ && gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &position) &&
+        position >= 0) {
+        previousPositionMs_ = lastPositionMs_;
         lastPositionMs_ = std::clamp<std::int64_t>(position / GST_MSECOND, 0, lengthMs_);
+    }
     return lastPositionMs_;
 }
 
@@ -429,7 +434,10 @@ void Playback::reachEnd() {
     if (fileCutShort()) {
         // Past the end of the data the sinks answer the stream's end: the
         // last position read while it played is where it stopped.
-        run_.endedAtMs = lastPositionMs_;
+        // A reading taken between the sinks' end and its message answers
+        // the segment's end: a jump no play makes between two readings.
+        const bool readAfterEnd = lastPositionMs_ - previousPositionMs_ > kMaxReadingStepMs;
+        run_.endedAtMs = readAfterEnd ? previousPositionMs_ : lastPositionMs_;
         fail(PlaybackFailure{"the file was cut short while it played", {}, {}, {}});
         return;
     }

@@ -180,6 +180,7 @@ private:
     std::int64_t lengthMs_ = 0;
     bool lengthFixed_ = false; // the length was read from the file, not the demuxer
     std::int64_t lastPositionMs_ = 0;
+    std::int64_t previousPositionMs_ = 0; // the reading before lastPositionMs_
     PlayRun run_;
     std::int32_t volume_ = 1000;
     std::optional<PlaybackFailure> failure_;
