@@ -430,14 +430,37 @@ bool Playback::fileCutShort() const {
     return !path_.empty() && fileSize_ > 0 && ::stat(path_.c_str(), &info) == 0 && info.st_size < fileSize_;
 }
 
+std::optional<std::int64_t> Playback::lastShownMs() const {
+    if (!hasVideo_ || !videoSink_ ||
+        !g_object_class_find_property(G_OBJECT_GET_CLASS(videoSink_.get()), "last-sample"))
+        return std::nullopt;
+    GstSample* sample = nullptr;
+    g_object_get(videoSink_.get(), "last-sample", &sample, nullptr);
+    if (!sample)
+        return std::nullopt;
+    std::optional<std::int64_t> shownMs;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    if (buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
+        const guint64 streamTime =
+            gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+        if (streamTime != GST_CLOCK_TIME_NONE)
+            shownMs =
+                std::clamp<std::int64_t>(static_cast<std::int64_t>(streamTime / GST_MSECOND), 0, lengthMs_);
+    }
+    gst_sample_unref(sample);
+    return shownMs;
+}
+
 void Playback::reachEnd() {
     if (fileCutShort()) {
         // Past the end of the data the sinks answer the stream's end: the
         // last position read while it played is where it stopped.
-        // A reading taken between the sinks' end and its message answers
-        // the segment's end: a jump no play makes between two readings.
+        // Once the sinks have ended, a position query answers the segment's
+        // end: the last picture shown says where the data ran out, and for
+        // audio alone a reading that jumped is not taken.
         const bool readAfterEnd = lastPositionMs_ - previousPositionMs_ > kMaxReadingStepMs;
-        run_.endedAtMs = readAfterEnd ? previousPositionMs_ : lastPositionMs_;
+        run_.endedAtMs = lastShownMs().value_or(readAfterEnd ? previousPositionMs_ : lastPositionMs_);
         fail(PlaybackFailure{"the file was cut short while it played", {}, {}, {}});
         return;
     }

@@ -158,6 +158,8 @@ private:
     void fail(PlaybackFailure failure);
     void stopRun() { run_ = PlayRun{}; }
     void reachEnd();
+    // Where the last picture the video sink was given stands, if known.
+    std::optional<std::int64_t> lastShownMs() const;
     bool fileCutShort() const;
     // Where a picture of the end is shown: the last frame starts there.
     std::int64_t lastFrameMs() const;
