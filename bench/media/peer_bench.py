@@ -1,27 +1,38 @@
 #!/usr/bin/env python3
-"""The player window beside mpv and a bare GStreamer pipeline, in one run.
+"""The player beside mpv and a bare GStreamer pipeline, in one run, in the
+window and at full screen.
 
 Run by hand, on an otherwise idle machine:
-    Xvfb :53 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp &
-    DISPLAY=:53 bench/media/peer_bench.py --build build
+    bench/media/peer_bench.py --build build [--baseline OLD/tovimo]
 
-Needs mpv and faketime (Debian packages mpv, faketime) besides the test
-packages. On a generated 1080p30 H.264 + AAC clip it measures, for each
-program in turn (and --runs times, taking medians):
+Needs mpv, faketime, xdotool and Xvfb (Debian packages mpv, faketime, xdotool,
+xvfb) besides the test packages. It starts an Xvfb of its own for each row
+(displays --display and up):
+
+- window: a 1280x1024 screen; Tovimo plays the clip in its window
+  (`tovimo CLIP`, video scaled into the 632x557 picture area), mpv with
+  --vo=x11 into a window of the same size;
+- 1080, 2160: screens of 1920x1080 and 3840x2160; Tovimo plays the clip, then
+  its "F" button is clicked (full-screen mode: the picture area nearly fills
+  the screen); mpv plays with --vo=x11 --fs.
+
+On a generated 1080p30 H.264 + AAC clip it measures, for each program in turn
+(and --runs times, taking medians):
 
 - CPU while playing: user + system time of the program's own process (Xvfb
-  excluded) over the middle of the clip, in % of one core. Tovimo plays the
-  clip in its window (`tovimo CLIP`, video scaled into the 632x557 picture
-  area); mpv plays it with --vo=x11 into a window of the same size; the floor
-  is decode + convert + scale with no display:
+  excluded) over the middle of the clip, in % of one core. The floor is
+  decode + convert + scale to the picture area's size with no display:
   `filesrc ! qtdemux ! h264parse ! avdec_h264 ! videoconvert ! videoscale !
-  video/x-raw,width=632,height=557 ! fakesink sync=true`.
-- RSS while playing: the largest VmRSS seen in that window.
+  video/x-raw,width=W,height=H ! fakesink sync=true`.
+- RSS while playing: the largest VmRSS seen in that window, and the shared
+  memory in it (X shared-memory images, Qt's window buffer) at that moment.
 - Start-up to a mapped window: from the program's start to the map of its
   first top-level window (Tovimo with no argument on a day without the
   notice; mpv --idle --force-window=immediate).
 
-Then prints the ratios that the targets are stated in.
+With --baseline, a second Tovimo binary (an older build) is measured beside
+the first, so that before and after come from the same run: on a machine
+shared with other work, compare CPU as ratios within one run.
 """
 import argparse
 import os
@@ -38,6 +49,11 @@ PICTURE = (632, 557)
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 # A day without the notice, so that the first window mapped is the player's.
 PLAIN_DAY = "@2026-12-11 12:00:00"
+FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1"
+# Screen size and whether the row plays at full screen.
+ROWS = {"window": (1280, 1024, False), "1080": (1920, 1080, True), "2160": (3840, 2160, True)}
+# The full-screen button is 460 x 375 twips: 31 x 25 pixels at 96 dpi.
+FULL_SCREEN_BUTTON = (31, 25)
 
 
 def cpu_seconds(pid):
@@ -46,35 +62,108 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
 
-def rss_mb(pid):
+def memory_mb(pid):
+    """VmRSS and RssShmem in MB."""
+    values = {}
     with open(f"/proc/{pid}/status") as status:
         for line in status:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) / 1024
-    return 0.0
+            key, _, rest = line.partition(":")
+            if key in ("VmRSS", "RssShmem"):
+                values[key] = int(rest.split()[0]) / 1024
+    return values.get("VmRSS", 0.0), values.get("RssShmem", 0.0)
 
 
-def measure_playing(argv, env, settle, window):
-    """CPU % and peak RSS of a process over `window` seconds after `settle`."""
+class Xvfb:
+    """An X server of its own for one row."""
+
+    def __init__(self, number, width, height):
+        self.display = f":{number}"
+        socket = f"/tmp/.X11-unix/X{number}"
+        if os.path.exists(socket):
+            raise RuntimeError(f"display {self.display} is taken (choose another with --display)")
+        self.process = subprocess.Popen(
+            ["Xvfb", self.display, "-screen", "0", f"{width}x{height}x24", "-dpi", "96", "-nolisten", "tcp",
+             "-noreset"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while not os.path.exists(socket):
+            if time.monotonic() > deadline or self.process.poll() is not None:
+                self.close()
+                raise RuntimeError(f"Xvfb {self.display} did not start")
+            time.sleep(0.05)
+        time.sleep(0.2)
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait()
+
+
+def windows_of(pid, env):
+    """(id, x, y, width, height) of every window that names `pid` as its owner."""
+    found = subprocess.run(["xdotool", "search", "--pid", str(pid)], env=env, capture_output=True, text=True)
+    windows = []
+    for window in found.stdout.split():
+        info = subprocess.run(["xwininfo", "-id", window], env=env, capture_output=True, text=True).stdout
+        fields = {}
+        for line in info.splitlines():
+            key, _, value = line.strip().partition(":")
+            fields[key] = value.strip()
+        try:
+            windows.append((window, int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
+                            int(fields["Width"]), int(fields["Height"])))
+        except (KeyError, ValueError):
+            continue
+    return windows
+
+
+def go_full_screen(pid, env, screen):
+    """Clicks the player's full-screen button; returns the picture area's size."""
+    buttons = [w for w in windows_of(pid, env) if (w[3], w[4]) == FULL_SCREEN_BUTTON]
+    if len(buttons) != 1:
+        raise RuntimeError(f"tovimo: found {len(buttons)} full-screen buttons")
+    _, x, y, width, height = buttons[0]
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x + width // 2), str(y + height // 2), "click", "1"],
+                   env=env, check=True)
+    deadline = time.monotonic() + 5
+    while time.monotonic() < deadline:
+        # The top-level window is the largest, the picture area the next.
+        windows = sorted(windows_of(pid, env), key=lambda w: w[3] * w[4], reverse=True)
+        # Full-screen mode sizes the window's outer rectangle, frame included,
+        # to the screen; with no window manager the window is a little smaller.
+        if len(windows) > 1 and windows[0][3] > 0.9 * screen[0]:
+            return windows[1][3], windows[1][4]
+        time.sleep(0.1)
+    raise RuntimeError("tovimo: the window did not go to full screen")
+
+
+def measure_playing(argv, env, settle, window, full_screen=None):
+    """CPU %, peak RSS and its shared part over `window` seconds after `settle`.
+
+    `full_screen(pid)` runs first when given; its result is returned too."""
     process = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
+        picture = None
+        if full_screen:
+            time.sleep(settle)
+            picture = full_screen(process.pid)
         time.sleep(settle)
         if process.poll() is not None:
             raise RuntimeError(f"{argv[0]} ended early with {process.returncode}")
         start_cpu, start = cpu_seconds(process.pid), time.monotonic()
-        peak = 0.0
+        peak, shared = 0.0, 0.0
         while time.monotonic() - start < window:
-            peak = max(peak, rss_mb(process.pid))
+            rss, shm = memory_mb(process.pid)
+            if rss > peak:
+                peak, shared = rss, shm
             time.sleep(0.25)
         cpu = cpu_seconds(process.pid) - start_cpu
-        return 100.0 * cpu / (time.monotonic() - start), peak
+        return 100.0 * cpu / (time.monotonic() - start), peak, shared, picture
     finally:
         process.kill()
         process.wait()
 
 
 def measure_startup(probe, argv, env):
-    listener = subprocess.Popen([probe], stdout=subprocess.PIPE, text=True)
+    listener = subprocess.Popen([probe], stdout=subprocess.PIPE, text=True, env=env)
     if listener.stdout.readline().strip() != "ready":
         raise RuntimeError("map probe did not start")
     start = time.monotonic_ns()
@@ -89,68 +178,104 @@ def measure_startup(probe, argv, env):
     return (int(mapped) - start) / 1e6
 
 
+def floor_argv(clip, picture):
+    width, height = picture
+    return ["gst-launch-1.0", "-q", "filesrc", f"location={clip}", "!", "qtdemux", "!", "h264parse", "!",
+            "avdec_h264", "!", "videoconvert", "!", "videoscale", "!", f"video/x-raw,width={width},height={height}",
+            "!", "fakesink", "sync=true"]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default="build", help="build folder holding tovimo and the probes")
+    parser.add_argument("--baseline", help="another tovimo binary to measure beside it (before a change)")
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--seconds", type=int, default=14, help="length of the generated clip")
+    parser.add_argument("--seconds", type=int, default=20, help="length of the generated clip")
+    parser.add_argument("--rows", default=",".join(ROWS), help="which rows, of: " + ", ".join(ROWS))
+    parser.add_argument("--display", type=int, default=180, help="first X display number the rows may use")
     args = parser.parse_args()
-    if not os.environ.get("DISPLAY"):
-        sys.exit("peer_bench: needs an X display (see the top of this file)")
-    for tool in ("mpv", "gst-launch-1.0", "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1"):
+    rows = args.rows.split(",")
+    if any(row not in ROWS for row in rows):
+        sys.exit(f"peer_bench: rows are {', '.join(ROWS)}")
+    for tool in ("mpv", "gst-launch-1.0", "xdotool", "xwininfo", "Xvfb", FAKETIME_LIB):
         if subprocess.run(["which", tool], stdout=subprocess.DEVNULL).returncode != 0 and not os.path.exists(tool):
-            sys.exit(f"peer_bench: {tool} is missing (apt-get install mpv faketime gstreamer1.0-tools)")
-    tovimo = os.path.abspath(os.path.join(args.build, "tovimo"))
+            sys.exit(f"peer_bench: {tool} is missing (apt-get install mpv faketime xdotool xvfb x11-utils "
+                     "gstreamer1.0-tools)")
+    tovimos = {"tovimo": os.path.abspath(os.path.join(args.build, "tovimo"))}
+    if args.baseline:
+        tovimos["baseline"] = os.path.abspath(args.baseline)
     probe = os.path.abspath(os.path.join(args.build, "bench", "media", "tovimo_map_probe"))
-    # libfaketime in the player's own process, so that the pid measured is the player's.
-    # NO_FAKE_STAT keeps file times real, or fontconfig would rewrite its caches at every start.
-    plain_day = dict(os.environ, FAKETIME=PLAIN_DAY, FAKETIME_DONT_FAKE_MONOTONIC="1", NO_FAKE_STAT="1",
-                     LD_PRELOAD="/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1")
-    width, height = PICTURE
-    settle, window = 3.0, args.seconds - 5.0
+    settle = 2.5
+    window = args.seconds - 4 * settle - 1
+    if window < 3:
+        sys.exit("peer_bench: --seconds is too short")
+
+    results = {}  # (row, name) -> {"cpu": [], "rss": [], "shm": [], "start": []}
+
+    def record(row, name, key, value):
+        results.setdefault((row, name), {}).setdefault(key, []).append(value)
 
     with tempfile.TemporaryDirectory() as folder:
         clip = os.path.join(folder, "clip1080.mp4")
         print(f"making a {args.seconds} s 1080p30 H.264/AAC clip ...", flush=True)
         make_clip(clip, args.seconds)
-        # Run from a scratch folder: the player keeps its favourites beside itself
-        # or in the user's data folder, and neither is touched by playing.
-        players = {
-            "tovimo": [tovimo, clip],
-            "mpv": ["mpv", "--no-config", "--vo=x11", "--ao=null", "--really-quiet",
-                    f"--geometry={width}x{height}", "--no-border", clip],
-            "floor": ["gst-launch-1.0", "-q", "filesrc", f"location={clip}", "!", "qtdemux", "!", "h264parse",
-                      "!", "avdec_h264", "!", "videoconvert", "!", "videoscale", "!",
-                      f"video/x-raw,width={width},height={height}", "!", "fakesink", "sync=true"],
-        }
-        startups = {
-            "tovimo": [tovimo],
-            "mpv": ["mpv", "--no-config", "--idle", "--force-window=immediate", "--vo=x11", "--ao=null",
-                    f"--geometry={width}x{height}"],
-        }
-        cpu = {name: [] for name in players}
-        rss = {name: [] for name in players}
-        start = {name: [] for name in startups}
-        for run in range(args.runs):
-            for name, argv in players.items():
-                c, r = measure_playing(argv, plain_day if name == "tovimo" else None, settle, window)
-                cpu[name].append(c)
-                rss[name].append(r)
-            for name, argv in startups.items():
-                start[name].append(measure_startup(probe, argv, plain_day if name == "tovimo" else None))
-            print(f"run {run + 1}/{args.runs} done", flush=True)
+        for number, row in enumerate(rows):
+            width, height, full = ROWS[row]
+            server = Xvfb(args.display + number, width, height)
+            try:
+                env = dict(os.environ, DISPLAY=server.display)
+                # libfaketime in the player's own process, so that the pid measured is the player's.
+                # NO_FAKE_STAT keeps file times real, or fontconfig would rewrite its caches at every start.
+                plain_day = dict(env, FAKETIME=PLAIN_DAY, FAKETIME_DONT_FAKE_MONOTONIC="1", NO_FAKE_STAT="1",
+                                 LD_PRELOAD=FAKETIME_LIB)
+                mpv_size = ["--fs"] if full else [f"--geometry={PICTURE[0]}x{PICTURE[1]}", "--no-border"]
+                mpv = ["mpv", "--no-config", "--vo=x11", "--ao=null", "--really-quiet"]
+                for run in range(args.runs):
+                    picture = PICTURE
+                    # Run from a scratch folder: the player keeps its favourites beside itself
+                    # or in the user's data folder, and neither is touched by playing.
+                    for name, binary in tovimos.items():
+                        toggle = (lambda pid: go_full_screen(pid, plain_day, (width, height))) if full else None
+                        cpu, rss, shm, seen = measure_playing([binary, clip], plain_day, settle, window, toggle)
+                        picture = seen or picture
+                        for key, value in (("cpu", cpu), ("rss", rss), ("shm", shm)):
+                            record(row, name, key, value)
+                    others = {"mpv": (mpv + mpv_size + [clip], env), "floor": (floor_argv(clip, picture), env)}
+                    for name, (argv, name_env) in others.items():
+                        cpu, rss, shm, _ = measure_playing(argv, name_env, settle, window)
+                        for key, value in (("cpu", cpu), ("rss", rss), ("shm", shm)):
+                            record(row, name, key, value)
+                    for name, binary in tovimos.items():
+                        record(row, name, "start", measure_startup(probe, [binary], plain_day))
+                    record(row, "mpv", "start", measure_startup(
+                        probe, mpv + ["--idle", "--force-window=immediate"] + mpv_size, env))
+                    print(f"{row}: run {run + 1}/{args.runs} done (picture {picture[0]}x{picture[1]})", flush=True)
+            finally:
+                server.close()
 
     med = statistics.median
-    print(f"\nmedians of {args.runs} runs (CPU: 100% = one core)")
-    print(f"  {'':10s} {'CPU %':>8s} {'RSS MB':>8s} {'start ms':>9s}")
-    for name in players:
-        started = f"{med(start[name]):9.1f}" if name in start else f"{'':9s}"
-        print(f"  {name:10s} {med(cpu[name]):8.1f} {med(rss[name]):8.1f} {started}")
-    print("\nratios (target at most 1.00 for RSS and start-up, 1.10 for CPU)")
-    print(f"  CPU tovimo / floor      {med(cpu['tovimo']) / med(cpu['floor']):.2f}")
-    print(f"  CPU tovimo / mpv        {med(cpu['tovimo']) / med(cpu['mpv']):.2f}")
-    print(f"  RSS tovimo / mpv        {med(rss['tovimo']) / med(rss['mpv']):.2f}")
-    print(f"  start-up tovimo / mpv   {med(start['tovimo']) / med(start['mpv']):.2f}")
+    names = list(tovimos) + ["mpv", "floor"]
+    print(f"\nmedians of {args.runs} runs (CPU: 100% = one core; shm: the shared memory within RSS)")
+    print(f"  {'row':7s} {'':9s} {'CPU %':>7s} {'RSS MB':>7s} {'shm MB':>7s} {'start ms':>9s}")
+    for row in rows:
+        for name in names:
+            figures = results[(row, name)]
+            started = f"{med(figures['start']):9.1f}" if "start" in figures else f"{'':9s}"
+            print(f"  {row:7s} {name:9s} {med(figures['cpu']):7.1f} {med(figures['rss']):7.1f} "
+                  f"{med(figures['shm']):7.1f} {started}")
+    print("\nratios (targets: at most 1.00 for RSS and start-up against mpv, 1.10 for CPU against the floor)")
+    for row in rows:
+        for name in tovimos:
+            figures, peer, floor = results[(row, name)], results[(row, "mpv")], results[(row, "floor")]
+            print(f"  {row:7s} {name:9s} CPU/floor {med(figures['cpu']) / med(floor['cpu']):.2f}  "
+                  f"CPU/mpv {med(figures['cpu']) / med(peer['cpu']):.2f}  "
+                  f"RSS/mpv {med(figures['rss']) / med(peer['rss']):.2f}  "
+                  f"start/mpv {med(figures['start']) / med(peer['start']):.2f}")
+        if "baseline" in tovimos:
+            now, before = results[(row, "tovimo")], results[(row, "baseline")]
+            print(f"  {row:7s} tovimo / baseline: CPU {med(now['cpu']) / med(before['cpu']):.2f}  "
+                  f"RSS {med(now['rss']) / med(before['rss']):.2f}  "
+                  f"start {med(now['start']) / med(before['start']):.2f}")
 
 
 if __name__ == "__main__":
