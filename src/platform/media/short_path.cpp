@@ -87,7 +87,19 @@ bool looksLikeFileUri(std::string_view text) {
 }
 
 std::string fileUriOf(const std::string& path) {
-    gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
+    // g_filename_to_uri, not gst_filename_to_uri: the latter folds "a/../"
+    // by text, which names another file when "a" is a symbolic link. The
+    // kernel resolves the steps when the file is opened, as for the path.
+    std::string absolute;
+    if (path.empty() || path.front() != '/') {
+        gchar* folder = g_get_current_dir();
+        absolute = folder;
+        g_free(folder);
+        if (absolute.empty() || absolute.back() != '/')
+            absolute += '/';
+    }
+    absolute += path;
+    gchar* uri = g_filename_to_uri(absolute.c_str(), nullptr, nullptr);
     std::string text = uri ? uri : "";
     g_free(uri);
     return text;

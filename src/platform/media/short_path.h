@@ -16,8 +16,8 @@ namespace tovimo::media {
 // `currentFolder` makes a relative path absolute for the URI.
 std::string shortForm(std::string_view path, std::string_view currentFolder);
 
-// The file:// URI of `path` (gst_filename_to_uri), a relative one taken from
-// the current folder.
+// The file:// URI of `path`, a relative one taken from the current folder.
+// Its "." and ".." steps stay in the URI, for the kernel to resolve.
 std::string fileUriOf(const std::string& path);
 
 // The path named by a file: URI (an empty or "localhost" host only), or

@@ -90,6 +90,20 @@ TEST(FileUriOf, TakesARelativePathFromTheCurrentFolderHoweverDeep) {
     EXPECT_EQ(pathOfFileUri(uri), deep + "/a b#.wav");
 }
 
+TEST(FileUriOf, LeavesDotDotStepsForTheKernelThroughALink) {
+    // "link/.." is the folder holding the link's target, not the folder
+    // holding the link: folding it by text would open another file.
+    testing::ScratchFolder folder;
+    std::filesystem::create_directories(folder.file("real/inner"));
+    std::filesystem::create_directory_symlink(folder.file("real/inner"), folder.file("link"));
+    ASSERT_TRUE(testing::writeFile(folder.file("real/clip.wav"), "x"));
+    const std::string path = folder.file("link/../clip.wav");
+    const auto back = pathOfFileUri(fileUriOf(path));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, path);
+    EXPECT_TRUE(std::filesystem::exists(*back));
+}
+
 TEST(ShortPathName, AnswersLengthsLikeThePlatformCall) {
     testing::ScratchFolder folder;
     const std::string plain = folder.file("plain.mp3");
