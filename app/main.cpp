@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/desktop_session.h"
+#include "app/process_end.h"
 #include "app/x11_display.h"
 #include "platform/media/allocator_tuning.h"
 #include "platform/media/mci_service.h"
@@ -24,6 +25,49 @@ void print(std::FILE* stream, const QString& text) {
 [[gnu::used, gnu::section(".preinit_array")]] static void (*const kTuneAllocators)(int, char**, char**) =
     &tovimo::media::tuneAllocators;
 
+namespace {
+// Closing the window ends the program from inside the event loop. An engine
+// stuck in a read would keep the window on screen and the bus names taken
+// until the read returns.
+void endNowIfAReadIsStuck() {
+    if (tovimo::media::runningEngines() > 0)
+        tovimo::app::endLeavingStuckReadsBehind(0);
+}
+
+// The window's life, from the display's check to the event loop's end: every
+// Qt object is gone when this returns.
+int runPlayer(int argc, char* argv[], const tovimo::app::CommandLine& commandLine) {
+    if (!tovimo::app::prepareX11Display())
+        return tovimo::app::kNoDisplayExitStatus;
+    // fontconfig reads its configuration and font caches at the first font
+    // lookup, which would otherwise come in the middle of building the
+    // window. Read them beside Qt's own start instead.
+    std::thread fontconfigStart([] { FcInit(); });
+    // Before Qt opens its X connection: the video sinks draw from their own
+    // threads through Xlib.
+    tovimo::media::initializeProcess();
+    QApplication application(argc, argv);
+    tovimo::app::endCleanlyWhenDisplayIsLost();
+    QApplication::setApplicationName(QStringLiteral("Tovimo"));
+    QApplication::setDesktopFileName(QStringLiteral(TOVIMO_APP_ID));
+    tovimo::tk::App::registerInstance();
+    tovimo::tk::App::setLastStep(endNowIfAReadIsStuck);
+
+    tovimo::media::MciService media;
+    fontconfigStart.join();
+    tovimo::player::Form1 form(media, media);
+    tovimo::app::DesktopSession session(form, media, QDBusConnection::sessionBus());
+    form.Load(); // on a notice day, returns once the notice is closed
+    form.Show();
+    if (commandLine.file) {
+        // From the event loop, as if the user typed the path and pressed Play.
+        QTimer::singleShot(0, &form,
+                           [&session, path = *commandLine.file] { session.remote().openAndPlay(path); });
+    }
+    return QApplication::exec();
+}
+} // namespace
+
 int main(int argc, char* argv[]) {
     // Read before Qt starts, so that --help and --version work with no display.
     QStringList arguments;
@@ -45,31 +89,8 @@ int main(int argc, char* argv[]) {
         break;
     }
 
-    if (!tovimo::app::prepareX11Display())
-        return tovimo::app::kNoDisplayExitStatus;
-    // fontconfig reads its configuration and font caches at the first font
-    // lookup, which would otherwise come in the middle of building the
-    // window. Read them beside Qt's own start instead.
-    std::thread fontconfigStart([] { FcInit(); });
-    // Before Qt opens its X connection: the video sinks draw from their own
-    // threads through Xlib.
-    tovimo::media::initializeProcess();
-    QApplication application(argc, argv);
-    tovimo::app::endCleanlyWhenDisplayIsLost();
-    QApplication::setApplicationName(QStringLiteral("Tovimo"));
-    QApplication::setDesktopFileName(QStringLiteral(TOVIMO_APP_ID));
-    tovimo::tk::App::registerInstance();
-
-    tovimo::media::MciService media;
-    fontconfigStart.join();
-    tovimo::player::Form1 form(media, media);
-    tovimo::app::DesktopSession session(form, media, QDBusConnection::sessionBus());
-    form.Load(); // on a notice day, returns once the notice is closed
-    form.Show();
-    if (commandLine.file) {
-        // From the event loop, as if the user typed the path and pressed Play.
-        QTimer::singleShot(0, &form,
-                           [&session, path = *commandLine.file] { session.remote().openAndPlay(path); });
-    }
-    return QApplication::exec();
+    const int status = runPlayer(argc, argv, commandLine);
+    if (tovimo::media::runningEngines() > 0)
+        tovimo::app::endLeavingStuckReadsBehind(status);
+    return status;
 }

@@ -1,10 +1,13 @@
 // The installed program as the desktop runs it: started with a file on its
 // command line, on a private session bus, driven through MPRIS, with a
 // stand-in screen saver recording what it is asked.
+#include "media_fixtures.h"
+#include "platform/toolkit/app.h"
 #include "session_bus_fixture.h"
 #include "support/test_paths.h"
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
@@ -23,6 +26,10 @@
 #include <QUrl>
 #include <glib.h>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <unistd.h>
 
 namespace desktop = tovimo::desktop;
 using desktop::testing::heldInhibitions;
@@ -272,6 +279,43 @@ TEST_F(PlayerProcess, QuitsPromptlyWhileTheScreenSaverHangs) {
     clock.start();
     EXPECT_TRUE(quits());
     EXPECT_LT(clock.elapsed(), 2000);
+}
+
+// Closed while its file's share has stopped answering: the stuck read holds
+// the process until it returns, but not the window, the bus names or the
+// instance lock, which the next start would otherwise run into.
+TEST_F(PlayerProcess, QuittingWhileTheSourceStallsLetsGoOfTheWindowTheNamesAndTheLock) {
+    namespace fixtures = tovimo::media::testing;
+    if (const std::string reason = fixtures::StallingMount::unusableReason(); !reason.empty())
+        GTEST_SKIP() << reason;
+    fixtures::ScratchFolder scratch;
+    const std::string clip = scratch.file("long.mp4");
+    ASSERT_TRUE(fixtures::makeLongMp4(clip));
+    fixtures::StallingMount mount(clip, static_cast<std::int64_t>(std::filesystem::file_size(clip) / 2));
+    ASSERT_TRUE(mount.mounted());
+    start({QString::fromStdString(mount.file())}, bus.address());
+    ASSERT_TRUE(statusBecomes("Playing"));
+    ASSERT_TRUE(mount.waitForStall(std::chrono::seconds(30)));
+    const QStringList visible = {"search", "--onlyvisible", "--pid", QString::number(player.processId()),
+                                 "--name", "^Tovimo$"};
+    ASSERT_FALSE(xdotool(visible).isEmpty());
+
+    const QDBusMessage reply = call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit"));
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return xdotool(visible).isEmpty(); }, 3000)) << "the window is gone";
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !client.interface()->isServiceRegistered(kService).value(); }, 3000))
+        << "the MPRIS name is free";
+    const auto lock = tovimo::tk::App::takeInstanceLock(runtime(), QString());
+    EXPECT_EQ(lock.state, tovimo::tk::App::LockState::Taken) << "a new start is the only instance";
+    if (lock.fd >= 0)
+        ::close(lock.fd);
+    EXPECT_EQ(player.state(), QProcess::Running) << "the read still holds the process";
+
+    mount.release();
+    ASSERT_TRUE(player.waitForFinished(10000));
+    EXPECT_EQ(player.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(player.exitCode(), 0);
 }
 
 // Docks match a running window to its desktop entry by the window's class.

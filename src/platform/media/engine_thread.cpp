@@ -151,13 +151,14 @@ void EngineThread::main(std::shared_ptr<Shared> shared, PlaybackOptions options)
     // May wait as long as a stalled read lasts; nobody waits for it beyond
     // the close bound.
     playback.reset();
+    // Counted out before `done`: whoever sees the engine done sees it gone.
+    --liveCount;
     {
         const std::lock_guard lock(shared->mutex);
         shared->done = true;
         shared->jobs.clear();
     }
     shared->ended.notify_all();
-    --liveCount;
 }
 
 EngineThread::~EngineThread() {

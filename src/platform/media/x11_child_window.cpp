@@ -104,10 +104,17 @@ void installXErrorHandler() {
     XSetIOErrorHandler(endOnXIOError);
 }
 
+namespace {
+std::atomic_flag processEnding = ATOMIC_FLAG_INIT;
+} // namespace
+
+bool claimProcessEnd() {
+    return !processEnding.test_and_set();
+}
+
 void endProcessForLostDisplay() {
-    static std::atomic_flag ending = ATOMIC_FLAG_INIT;
-    if (ending.test_and_set()) {
-        // Another thread is writing the line and ends the process.
+    if (processEnding.test_and_set()) {
+        // Another thread is ending the process.
         for (;;)
             ::pause();
     }

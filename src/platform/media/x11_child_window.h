@@ -31,6 +31,12 @@ void installXErrorHandler();
 // end in a crash.
 [[noreturn]] void endProcessForLostDisplay();
 
+// Claims the end of the process for the caller, who is about to close the
+// process's connections and end it: a lost display seen after this (the
+// caller's own doing) neither ends the process nor says anything. False when
+// a lost display got there first; that thread is ending the process.
+bool claimProcessEnd();
+
 // How long x11DisplayAvailable() waits for a server that accepts the
 // connection but does not answer (stopped, or hung).
 inline constexpr std::chrono::milliseconds kDisplayProbeBound{3000};

@@ -19,9 +19,18 @@ QString& pathOverride() {
     static QString path;
     return path;
 }
+int& instanceLockFd() {
+    static int fd = -1;
+    return fd;
+}
+
 bool& prevInstance() {
     static bool running = false;
     return running;
+}
+void (*&lastStep())() {
+    static void (*step)() = nullptr;
+    return step;
 }
 std::function<void()>& endHandler() {
     static std::function<void()> handler;
@@ -99,13 +108,25 @@ void App::registerInstance() {
     // On success the descriptor stays open for the life of the process.
     const InstanceLock lock = takeInstanceLock(qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath());
     prevInstance() = lock.state == LockState::HeldElsewhere;
+    instanceLockFd() = lock.fd;
+}
+
+void App::releaseInstance() {
+    if (instanceLockFd() >= 0)
+        ::flock(instanceLockFd(), LOCK_UN);
 }
 
 void App::End() {
     if (endHandler())
         endHandler()();
     std::fflush(nullptr);
+    if (lastStep())
+        lastStep()();
     std::_Exit(0);
+}
+
+void App::setLastStep(void (*step)()) {
+    lastStep() = step;
 }
 
 void App::setPathForTesting(const QString& path) {

@@ -22,6 +22,9 @@ struct App {
     // makes PrevInstance() true. The lock is an flock() on an open file, so it
     // goes away with the process however it ends.
     static void registerInstance();
+    // Lets go of the lock that registerInstance() took, for a process that is
+    // ending but cannot close its files yet.
+    static void releaseInstance();
 
     enum class LockState {
         Taken,         // this process holds the lock; `fd` keeps it
@@ -40,8 +43,11 @@ struct App {
     // EWOULDBLOCK counts as another instance.
     static InstanceLock takeInstanceLock(const QString& runtimeFolder, const QString& tempFolder);
 
-    // Ends the program at once: no further events, no destructors.
+    // Ends the program at once: no further events, no destructors. The step
+    // set with setLastStep runs just before the exit, and may end the
+    // process itself.
     [[noreturn]] static void End();
+    static void setLastStep(void (*step)());
 
     // Test seams.
     static void setPathForTesting(const QString& path);
