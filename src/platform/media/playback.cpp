@@ -1,6 +1,7 @@
 #include "platform/media/playback.h"
 
 #include "platform/media/error_codes.h"
+#include "platform/media/missing_data_watch.h"
 #include "platform/media/output_chain.h"
 #include "platform/media/program_stream.h"
 #include "platform/media/short_path.h"
@@ -232,6 +233,7 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
         }
     }
     g_signal_connect(playbin, "element-setup", G_CALLBACK(onElementSetup), nullptr);
+    g_signal_connect(playbin, "element-setup", G_CALLBACK(watchForMissingData), nullptr);
     const std::string uri = fileUriOf(path);
     g_object_set(playbin, "uri", uri.c_str(), nullptr);
 

@@ -13,6 +13,7 @@
 #include <random>
 #include <sys/stat.h>
 #include <thread>
+#include <utility>
 
 namespace tovimo::media {
 namespace {
@@ -157,6 +158,50 @@ TEST(DamagedFile, FailsFastWithItsReasonOnEveryOpen) {
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << "open " << i;
         EXPECT_NE(service.lastFailureReason().find("no known streams found"), std::string::npos)
             << "open " << i << ": " << service.lastFailureReason();
+    }
+}
+
+// The header of a file whole, its data cut off where the first samples
+// start (a download that stopped early). The demuxer then ends every stream
+// before its first sample and the decoders never learn a format: the open
+// once waited out its whole bound, every time, with no reason.
+std::string headerOnlyCopy(const ScratchFolder& folder, const std::string& kind,
+                           const std::string& dataMark) {
+    const std::string whole = folder.file("whole." + kind);
+    if (kind == "mp4") { // the index first, as web downloads have it
+        const std::string pipeline =
+            "gst-launch-1.0 -q videotestsrc num-buffers=30 ! video/x-raw,width=320,height=240 "
+            "! x264enc speed-preset=ultrafast ! h264parse ! mp4mux faststart=true ! "
+            "filesink location='" +
+            whole + "'";
+        EXPECT_EQ(std::system(pipeline.c_str()), 0);
+    } else {
+        EXPECT_TRUE(testing::makeMedia(kind, whole));
+    }
+    const std::string bytes = testing::readFile(whole);
+    const auto data = bytes.find(dataMark);
+    EXPECT_NE(data, std::string::npos) << kind;
+    const std::string cut = folder.file("header-only." + kind);
+    testing::writeFile(cut, bytes.substr(0, data == std::string::npos ? 0 : data + 40));
+    return cut;
+}
+
+TEST(DamagedFile, HeaderWithoutItsDataFailsAtOnceWithItsReason) {
+    ::unsetenv("DISPLAY");
+    const std::pair<const char*, std::string> cases[] = {
+        {"mp4", "mdat"}, {"mkv", "\x1f\x43\xb6\x75"}, {"webm", "\x1f\x43\xb6\x75"}, {"avi", "movi"}};
+    ScratchFolder folder;
+    MciService service;
+    for (const auto& [kind, mark] : cases) {
+        const std::string command = "open " + headerOnlyCopy(folder, kind, mark) + " alias a";
+        for (int i = 0; i < 3; ++i) {
+            const auto start = Clock::now();
+            EXPECT_EQ(service.sendString(command.c_str(), nullptr, 0), kInternalError)
+                << kind << " open " << i;
+            EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << kind << " open " << i;
+            EXPECT_NE(service.lastFailureReason().find("cut off"), std::string::npos)
+                << kind << " open " << i << ": " << service.lastFailureReason();
+        }
     }
 }
 
