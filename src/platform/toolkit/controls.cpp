@@ -3,11 +3,13 @@
 #include "platform/toolkit/screen.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QStandardItemModel>
 #include <algorithm>
+#include <xcb/xcb.h>
 
 namespace tovimo::tk {
 
@@ -196,13 +198,32 @@ void Timer::setEnabled(bool enabled) {
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent), TwipsGeometry(this) {
     setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_PaintOnScreen);
+    setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void PictureBox::paintEvent(QPaintEvent*) {
-    // Only this window's own area is painted: the video is drawn into a child
-    // window of hWnd, which X keeps out of this window's drawing.
-    QPainter(this).fillRect(rect(), Qt::black);
+bool PictureBox::event(QEvent* event) {
+    // Qt makes every native window with no background (its contents are left
+    // as they were): a new one gets black.
+    if (event->type() == QEvent::WinIdChange)
+        fillWithBlack();
+    return QWidget::event(event);
+}
+
+void PictureBox::fillWithBlack() {
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    const WId window = internalWinId();
+    if (!connection || !window)
+        return;
+    // The window has its parent's visual, which is the screen's default one.
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const std::uint32_t black = screen ? screen->black_pixel : 0;
+    xcb_change_window_attributes(connection, static_cast<xcb_window_t>(window), XCB_CW_BACK_PIXEL, &black);
+    // Shows the black at once where the window is already mapped.
+    xcb_clear_area(connection, 0, static_cast<xcb_window_t>(window), 0, 0, 0, 0);
+    xcb_flush(connection);
 }
 
 std::int32_t PictureBox::hWnd() {
