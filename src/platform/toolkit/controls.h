@@ -169,6 +169,16 @@ private:
 // screen's size, 33 MB on a 3840x2160 screen). A paused frame in the child
 // stays visible through updates and resizes. Its inner area is its whole
 // size.
+//
+// The rows of the parent beside the picture (its left and right margins) are
+// left out of the backing store too: each of its rows there would touch a
+// page of the store. An X window of the parent's background colour, below
+// every other child window of the parent, fills the parent's whole width
+// over the picture's rows, and the parent paints its background everywhere
+// but there. The PictureBox takes over the background painting of the parent
+// it is made with (which it sets WA_OpaquePaintEvent on) and so must stay
+// with it; the parent's other children must be native windows, as Qt makes
+// them beside this one.
 class PictureBox : public QWidget, public TwipsGeometry {
     Q_OBJECT
     // Readable by name, for operations that take any object with an inner area.
@@ -176,6 +186,7 @@ class PictureBox : public QWidget, public TwipsGeometry {
     Q_PROPERTY(float ScaleHeight READ ScaleHeight)
 public:
     explicit PictureBox(QWidget* parent);
+    ~PictureBox() override;
     float ScaleWidth() const { return Width(); }
     float ScaleHeight() const { return Height(); }
     // The native window handle as the 32-bit value the media service takes.
@@ -187,12 +198,23 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent*) override {}
 
 private:
     void fillWithBlack();
+    // The parent's rows that the band covers, in the parent's coordinates;
+    // empty while there is no band.
+    QRect bandArea() const;
+    void placeBand();
+    void paintParentBackground(const QPaintEvent& event);
+
+    QWidget* area_;
+    std::uint32_t band_ = 0;
+    bool bandShown_ = false;
+    QRect bandRect_;
 };
 
 // A picture at its own size (no stretching); Width and Height read the

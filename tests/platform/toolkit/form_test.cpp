@@ -139,9 +139,9 @@ long sharedKb() {
 }
 
 // An empty picture box is black on the screen, also where a resize uncovers
-// it, and none of it is painted through the window's backing store, which
-// would hold a full-screen picture area's worth of pixels (33 MB on a
-// 3840x2160 screen).
+// it, and neither it nor the parent's margins beside it are painted through
+// the window's backing store, which would hold a full-screen picture area's
+// worth of pixels (33 MB on a 3840x2160 screen).
 TEST(Controls, PictureBoxIsBlackWithNothingOfItInTheBackingStore) {
     QWidget window(nullptr, Qt::FramelessWindowHint);
     QPalette palette = window.palette();
@@ -150,41 +150,43 @@ TEST(Controls, PictureBoxIsBlackWithNothingOfItInTheBackingStore) {
     window.setPalette(palette);
     window.setGeometry(0, 0, 500, 400);
     tk::PictureBox picture(&window);
-    // The whole width, so that no row of the picture shares a page with a
-    // row of the window's own area.
-    picture.setTwipsGeometry(0, 0, 7500, 3750); // 500 x 250 pixels
+    picture.setTwipsGeometry(150, 0, 7200, 3750); // 480 x 250 pixels at 10, 0
     const long sharedBefore = sharedKb();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-    // True once the screen shows black down to row `blackRows` and the
-    // window's grey below it.
-    const auto shows = [&](int blackRows) {
+    // True once the screen shows black in `black` and the window's grey
+    // around it.
+    const auto shows = [&](const QRect& black) {
         return QTest::qWaitFor(
             [&] {
                 tk::DoEvents();
-                const QImage seen = QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 500, 400).toImage();
+                const QImage seen =
+                    QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, window.width(), 400).toImage();
                 for (int y = 0; y < 400; y += 5)
-                    for (int x = 0; x < 500; x += 5)
-                        if (seen.pixel(x, y) != (y < blackRows ? qRgb(0, 0, 0) : grey.rgb()))
+                    for (int x = 0; x < window.width(); x += 3)
+                        if (seen.pixel(x, y) != (black.contains(x, y) ? qRgb(0, 0, 0) : grey.rgb()))
                             return false;
                 return true;
             },
             5000);
     };
-    EXPECT_TRUE(shows(250));
+    EXPECT_TRUE(shows(QRect(10, 0, 480, 250)));
 
     const long painted = sharedKb() - sharedBefore;
     if (painted < 100)
         GTEST_SKIP() << "the backing store is not in shared memory (" << painted << " KB)";
     // The window's own 150 rows of 2000 bytes are 293 KB; the picture's 250
-    // rows would be 488 KB more.
+    // rows would be 488 KB more, and its margins alone a page a row.
     EXPECT_LT(painted, 550) << "KB of the backing store painted";
 
-    picture.setTwipsGeometry(0, 0, 7500, 4500); // 300 rows: 50 uncovered
-    EXPECT_TRUE(shows(300)) << "after growing";
-    picture.setTwipsGeometry(0, 0, 7500, 3000);
-    EXPECT_TRUE(shows(200)) << "after shrinking: the window paints what the picture gave up";
+    picture.setTwipsGeometry(150, 0, 7200, 4500); // 300 rows: 50 uncovered
+    EXPECT_TRUE(shows(QRect(10, 0, 480, 300))) << "after growing";
+    picture.setTwipsGeometry(300, 0, 6000, 3000);
+    EXPECT_TRUE(shows(QRect(20, 0, 400, 200)))
+        << "after shrinking: the window paints what the picture gave up";
+    window.resize(450, 400);
+    EXPECT_TRUE(shows(QRect(20, 0, 400, 200))) << "after the window's resize";
 }
 
 TEST(Controls, ScrollBarRaisesScrollOnlyForUserDrags) {
