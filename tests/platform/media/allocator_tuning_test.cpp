@@ -9,7 +9,7 @@ namespace tovimo::media {
 namespace {
 
 // A block the compiler cannot leave out.
-void* touchedBlock(std::size_t size) {
+[[maybe_unused]] void* touchedBlock(std::size_t size) {
     auto* block = static_cast<volatile char*>(std::malloc(size));
     if (block)
         block[size - 1] = 1;
