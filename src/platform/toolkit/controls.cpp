@@ -312,10 +312,6 @@ void PictureBox::fillWithBlack() {
     xcb_flush(connection);
 }
 
-QRect PictureBox::bandArea() const {
-    return bandShown_ ? bandRect_ : QRect();
-}
-
 void PictureBox::placeBand() {
     xcb_connection_t* connection = xcbConnection();
     const WId parentWindow = area_ ? area_->internalWinId() : 0;
@@ -350,16 +346,15 @@ void PictureBox::placeBand() {
     // What the band gives up shows the parent's window, whose backing store
     // holds nothing there: the parent paints it.
     const QRect covered = shown ? band : QRect();
-    if (covered != bandArea()) {
-        area_->update(QRegion(bandArea()) - covered);
-        bandShown_ = shown;
-        bandRect_ = covered;
+    if (covered != bandArea_) {
+        area_->update(QRegion(bandArea_) - covered);
+        bandArea_ = covered;
     }
 }
 
 void PictureBox::paintParentBackground(const QPaintEvent& event) {
     QPainter painter(area_);
-    painter.setClipRegion(event.region() - bandArea());
+    painter.setClipRegion(event.region() - bandArea_);
     painter.fillRect(event.rect(), area_->palette().brush(area_->backgroundRole()));
 }
 

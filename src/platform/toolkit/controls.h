@@ -205,16 +205,14 @@ protected:
 
 private:
     void fillWithBlack();
-    // The parent's rows that the band covers, in the parent's coordinates;
-    // empty while there is no band.
-    QRect bandArea() const;
     void placeBand();
     void paintParentBackground(const QPaintEvent& event);
 
     QWidget* area_;
     std::uint32_t band_ = 0;
-    bool bandShown_ = false;
-    QRect bandRect_;
+    // The parent's rows that the band covers, in the parent's coordinates;
+    // empty while the band is not shown.
+    QRect bandArea_;
 };
 
 // A picture at its own size (no stretching); Width and Height read the
