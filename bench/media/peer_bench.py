@@ -121,8 +121,11 @@ def go_full_screen(pid, env, screen):
     if len(buttons) != 1:
         raise RuntimeError(f"tovimo: found {len(buttons)} full-screen buttons")
     _, x, y, width, height = buttons[0]
-    subprocess.run(["xdotool", "mousemove", "--sync", str(x + width // 2), str(y + height // 2), "click", "1"],
-                   env=env, check=True)
+    # No --sync: it waits for the pointer to move, and on the row's second run
+    # the pointer already rests on the button, so xdotool hung for 15 s while
+    # the clip played on to its end and the row measured a stopped player.
+    subprocess.run(["xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "1"],
+                   env=env, check=True, timeout=5)
     deadline = time.monotonic() + 5
     while time.monotonic() < deadline:
         # The top-level window is the largest, the picture area the next.
@@ -135,10 +138,13 @@ def go_full_screen(pid, env, screen):
     raise RuntimeError("tovimo: the window did not go to full screen")
 
 
-def measure_playing(argv, env, settle, window, full_screen=None):
+def measure_playing(argv, env, settle, window, playing_for, full_screen=None):
     """CPU %, peak RSS and its shared part over `window` seconds after `settle`.
 
-    `full_screen(pid)` runs first when given; its result is returned too."""
+    `full_screen(pid)` runs first when given; its result is returned too.
+    Fails when the window would end later than `playing_for` seconds after
+    the start, past the clip's end: a stopped program measures nothing."""
+    started = time.monotonic()
     process = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         picture = None
@@ -149,6 +155,9 @@ def measure_playing(argv, env, settle, window, full_screen=None):
         if process.poll() is not None:
             raise RuntimeError(f"{argv[0]} ended early with {process.returncode}")
         start_cpu, start = cpu_seconds(process.pid), time.monotonic()
+        if start + window > started + playing_for:
+            raise RuntimeError(f"{argv[0]}: the clip ends before the measurement does "
+                               f"(it starts {start - started:.1f} s in)")
         peak, shared = 0.0, 0.0
         while time.monotonic() - start < window:
             rss, shm = memory_mb(process.pid)
@@ -207,6 +216,8 @@ def main():
     probe = os.path.abspath(os.path.join(args.build, "bench", "media", "tovimo_map_probe"))
     settle = 2.5
     window = args.seconds - 4 * settle - 1
+    # Some room for a slow start: the window ends well before the clip.
+    playing_for = args.seconds - 1
     if window < 3:
         sys.exit("peer_bench: --seconds is too short")
 
@@ -236,13 +247,14 @@ def main():
                     # or in the user's data folder, and neither is touched by playing.
                     for name, binary in tovimos.items():
                         toggle = (lambda pid: go_full_screen(pid, plain_day, (width, height))) if full else None
-                        cpu, rss, shm, seen = measure_playing([binary, clip], plain_day, settle, window, toggle)
+                        cpu, rss, shm, seen = measure_playing([binary, clip], plain_day, settle, window, playing_for,
+                                                              toggle)
                         picture = seen or picture
                         for key, value in (("cpu", cpu), ("rss", rss), ("shm", shm)):
                             record(row, name, key, value)
                     others = {"mpv": (mpv + mpv_size + [clip], env), "floor": (floor_argv(clip, picture), env)}
                     for name, (argv, name_env) in others.items():
-                        cpu, rss, shm, _ = measure_playing(argv, name_env, settle, window)
+                        cpu, rss, shm, _ = measure_playing(argv, name_env, settle, window, playing_for)
                         for key, value in (("cpu", cpu), ("rss", rss), ("shm", shm)):
                             record(row, name, key, value)
                     for name, binary in tovimos.items():

@@ -12,12 +12,26 @@ namespace {
 // allocate little on their fast paths, so they rarely contend for it.
 constexpr int kArenaLimit = 2;
 
-bool isSet(char** envp, const char* name) {
+// Decoded frames and their planes (0.5 to 3 MB at 1080p) are at or above
+// this size.
+constexpr int kMmapThreshold = 1 << 20;
+
+const char* valueOf(char** envp, const char* name) {
     const std::size_t length = std::strlen(name);
     for (char** entry = envp; entry && *entry; ++entry)
         if (std::strncmp(*entry, name, length) == 0 && (*entry)[length] == '=')
-            return true;
-    return false;
+            return *entry + length + 1;
+    return nullptr;
+}
+
+bool isSet(char** envp, const char* name) {
+    return valueOf(envp, name) != nullptr;
+}
+
+bool mmapThresholdAsked(char** envp) {
+    const char* tunables = valueOf(envp, "GLIBC_TUNABLES");
+    return isSet(envp, "MALLOC_MMAP_THRESHOLD_") ||
+           (tunables && std::strstr(tunables, "glibc.malloc.mmap_threshold") != nullptr);
 }
 
 } // namespace
@@ -25,6 +39,8 @@ bool isSet(char** envp, const char* name) {
 void tuneAllocators(int, char**, char** envp) {
     if (!isSet(envp, "MALLOC_ARENA_MAX"))
         mallopt(M_ARENA_MAX, kArenaLimit);
+    if (!mmapThresholdAsked(envp))
+        mallopt(M_MMAP_THRESHOLD, kMmapThreshold);
     // Newer GLib has no slice allocator of its own. Both calls only read
     // and write GLib's static settings: GLib itself is not set up yet.
     if (!isSet(envp, "G_SLICE") && glib_check_version(2, 76, 0) != nullptr) {

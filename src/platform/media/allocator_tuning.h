@@ -11,6 +11,13 @@ namespace tovimo::media {
 // arenas are bounded to two, unless MALLOC_ARENA_MAX is set (glibc then
 // applies it itself).
 //
+// glibc serves large blocks from mmap and gives them back when they are
+// freed, but its threshold for that rises to the size of each such block
+// freed: after the first frame pool that goes (every change of the picture's
+// size makes new ones), frames come from the heap, and frames freed there stay
+// in the process. Blocks of 1 MB and more always come from mmap, unless
+// MALLOC_MMAP_THRESHOLD_ or the matching GLIBC_TUNABLES entry is set.
+//
 // GLib before 2.76 hands out small blocks from its slice allocator, which
 // keeps freed blocks in per-thread magazines and a shared depot that grow with
 // every set of streaming threads and are never given back: about 2 KB more

@@ -3,11 +3,15 @@
 #include "platform/toolkit/screen.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStandardItemModel>
 #include <algorithm>
+#include <bit>
+#include <xcb/xcb.h>
 
 namespace tovimo::tk {
 
@@ -194,15 +198,164 @@ void Timer::setEnabled(bool enabled) {
         timer_.stop();
 }
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent), TwipsGeometry(this) {
-    setAttribute(Qt::WA_NativeWindow);
-    setAttribute(Qt::WA_OpaquePaintEvent);
+namespace {
+
+xcb_connection_t* xcbConnection() {
+    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
 }
 
-void PictureBox::paintEvent(QPaintEvent*) {
-    // Only this window's own area is painted: the video is drawn into a child
-    // window of hWnd, which X keeps out of this window's drawing.
-    QPainter(this).fillRect(rect(), Qt::black);
+const xcb_screen_t* defaultScreen(xcb_connection_t* connection) {
+    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+}
+
+// `colour` as a pixel of the screen's default visual (true colour), which
+// Qt's windows and their children have.
+std::uint32_t pixelOf(xcb_connection_t* connection, const QColor& colour) {
+    const xcb_screen_t* screen = defaultScreen(connection);
+    const auto channel = [](int value, std::uint32_t mask) {
+        if (mask == 0)
+            return 0u;
+        const int shift = std::countr_zero(mask);
+        return static_cast<std::uint32_t>(value) * (mask >> shift) / 255u << shift;
+    };
+    for (auto depths = xcb_screen_allowed_depths_iterator(screen); depths.rem; xcb_depth_next(&depths))
+        for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem;
+             xcb_visualtype_next(&visuals))
+            if (visuals.data->visual_id == screen->root_visual)
+                return channel(colour.red(), visuals.data->red_mask) |
+                       channel(colour.green(), visuals.data->green_mask) |
+                       channel(colour.blue(), visuals.data->blue_mask);
+    return screen->white_pixel;
+}
+
+} // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent), TwipsGeometry(this), area_(parent) {
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_PaintOnScreen);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    if (area_) {
+        area_->setAttribute(Qt::WA_OpaquePaintEvent);
+        area_->installEventFilter(this);
+    }
+}
+
+PictureBox::~PictureBox() {
+    // The parent's window still exists: Qt destroys a window's children first.
+    if (xcb_connection_t* connection = band_ ? xcbConnection() : nullptr) {
+        xcb_destroy_window(connection, band_);
+        xcb_flush(connection);
+    }
+}
+
+bool PictureBox::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::WinIdChange:
+        // Qt makes every native window with no background (its contents are
+        // left as they were): a new one gets black.
+        fillWithBlack();
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        placeBand();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+bool PictureBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != area_)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::Paint:
+        paintParentBackground(*static_cast<QPaintEvent*>(event));
+        break;
+    case QEvent::WinIdChange:
+        band_ = 0; // gone with the parent's old window
+        placeBand();
+        break;
+    case QEvent::Resize:
+    case QEvent::Show:
+        placeBand();
+        break;
+    case QEvent::PaletteChange:
+        if (xcb_connection_t* connection = band_ ? xcbConnection() : nullptr) {
+            const std::uint32_t pixel = pixelOf(connection, area_->palette().color(area_->backgroundRole()));
+            xcb_change_window_attributes(connection, band_, XCB_CW_BACK_PIXEL, &pixel);
+            xcb_clear_area(connection, 0, band_, 0, 0, 0, 0);
+            xcb_flush(connection);
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PictureBox::fillWithBlack() {
+    xcb_connection_t* connection = xcbConnection();
+    const WId window = internalWinId();
+    if (!connection || !window)
+        return;
+    // The window has its parent's visual, which is the screen's default one.
+    const xcb_screen_t* screen = defaultScreen(connection);
+    const std::uint32_t black = screen ? screen->black_pixel : 0;
+    xcb_change_window_attributes(connection, static_cast<xcb_window_t>(window), XCB_CW_BACK_PIXEL, &black);
+    // Shows the black at once where the window is already mapped.
+    xcb_clear_area(connection, 0, static_cast<xcb_window_t>(window), 0, 0, 0, 0);
+    xcb_flush(connection);
+}
+
+void PictureBox::placeBand() {
+    xcb_connection_t* connection = xcbConnection();
+    const WId parentWindow = area_ ? area_->internalWinId() : 0;
+    if (!connection || !parentWindow)
+        return;
+    const QRect band(0, y(), area_->width(), height());
+    const bool shown = isVisible() && !band.isEmpty();
+    if (!band_ && !shown)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    const std::int32_t top = qRound(band.y() * ratio);
+    const auto width = static_cast<std::uint32_t>(std::max(1, qRound(band.width() * ratio)));
+    const auto height = static_cast<std::uint32_t>(std::max(1, qRound(band.height() * ratio)));
+    if (!band_) {
+        band_ = xcb_generate_id(connection);
+        const std::uint32_t background = pixelOf(connection, area_->palette().color(area_->backgroundRole()));
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, band_, static_cast<xcb_window_t>(parentWindow), 0,
+                          0, width, height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                          XCB_CW_BACK_PIXEL, &background);
+    }
+    const std::uint32_t geometry[] = {0, static_cast<std::uint32_t>(top), width, height,
+                                      XCB_STACK_MODE_BELOW};
+    xcb_configure_window(connection, band_,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE,
+                         geometry);
+    if (shown)
+        xcb_map_window(connection, band_);
+    else
+        xcb_unmap_window(connection, band_);
+    xcb_flush(connection);
+    // What the band gives up shows the parent's window, whose backing store
+    // holds nothing there: the parent paints it.
+    const QRect covered = shown ? band : QRect();
+    if (covered != bandArea_) {
+        area_->update(QRegion(bandArea_) - covered);
+        bandArea_ = covered;
+    }
+}
+
+void PictureBox::paintParentBackground(const QPaintEvent& event) {
+    QPainter painter(area_);
+    painter.setClipRegion(event.region() - bandArea_);
+    painter.fillRect(event.rect(), area_->palette().brush(area_->backgroundRole()));
 }
 
 std::int32_t PictureBox::hWnd() {

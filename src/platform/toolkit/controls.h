@@ -161,10 +161,24 @@ private:
 };
 
 // A native window into which the media service draws video. The service
-// draws into a child window of hWnd that it owns; Qt paints only this
-// window's own area black, which X clips away from that child, so a paused
-// frame stays visible through updates and resizes while an empty picture box
-// shows black. Its inner area is its whole size.
+// draws into a child window of hWnd that it owns. Qt paints nothing here: the
+// window is black because the X server fills it with its background pixel
+// wherever it shows, also where that child leaves the area uncovered, with no
+// paint event and nothing of it in the top-level window's backing store (a
+// full-screen picture area painted through that store keeps a buffer the
+// screen's size, 33 MB on a 3840x2160 screen). A paused frame in the child
+// stays visible through updates and resizes. Its inner area is its whole
+// size.
+//
+// The rows of the parent beside the picture (its left and right margins) are
+// left out of the backing store too: each of its rows there would touch a
+// page of the store. An X window of the parent's background colour, below
+// every other child window of the parent, fills the parent's whole width
+// over the picture's rows, and the parent paints its background everywhere
+// but there. The PictureBox takes over the background painting of the parent
+// it is made with (which it sets WA_OpaquePaintEvent on) and so must stay
+// with it; the parent's other children must be native windows, as Qt makes
+// them beside this one.
 class PictureBox : public QWidget, public TwipsGeometry {
     Q_OBJECT
     // Readable by name, for operations that take any object with an inner area.
@@ -172,18 +186,33 @@ class PictureBox : public QWidget, public TwipsGeometry {
     Q_PROPERTY(float ScaleHeight READ ScaleHeight)
 public:
     explicit PictureBox(QWidget* parent);
+    ~PictureBox() override;
     float ScaleWidth() const { return Width(); }
     float ScaleHeight() const { return Height(); }
     // The native window handle as the 32-bit value the media service takes.
     std::int32_t hWnd();
+    QPaintEngine* paintEngine() const override { return nullptr; }
 signals:
     void Click();
     void DblClick();
 
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void paintEvent(QPaintEvent*) override;
+    void paintEvent(QPaintEvent*) override {}
+
+private:
+    void fillWithBlack();
+    void placeBand();
+    void paintParentBackground(const QPaintEvent& event);
+
+    QWidget* area_;
+    std::uint32_t band_ = 0;
+    // The parent's rows that the band covers, in the parent's coordinates;
+    // empty while the band is not shown.
+    QRect bandArea_;
 };
 
 // A picture at its own size (no stretching); Width and Height read the

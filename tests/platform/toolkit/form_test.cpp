@@ -1,11 +1,15 @@
 #include "platform/toolkit/app.h"
 #include "platform/toolkit/controls.h"
 #include "platform/toolkit/dialogs.h"
+#include "platform/toolkit/events.h"
 #include "platform/toolkit/form.h"
 #include "platform/toolkit/screen.h"
 #include "support/test_paths.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QScreen>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -120,6 +124,69 @@ TEST(Controls, TwipsReadBackAsWrittenAndPlaceWholePixels) {
     picture.setHeight(-300);
     EXPECT_FLOAT_EQ(picture.Height(), -300);
     EXPECT_EQ(picture.height(), 0) << "a negative size shows as nothing";
+}
+
+// Shared memory in this process, in KB: the top-level window's backing store
+// (MIT-SHM) is the only shared memory a widget test has.
+long sharedKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("RssShmem:"))
+            return line.mid(9).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// An empty picture box is black on the screen, also where a resize uncovers
+// it, and neither it nor the parent's margins beside it are painted through
+// the window's backing store, which would hold a full-screen picture area's
+// worth of pixels (33 MB on a 3840x2160 screen).
+TEST(Controls, PictureBoxIsBlackWithNothingOfItInTheBackingStore) {
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    QPalette palette = window.palette();
+    const QColor grey(120, 130, 140);
+    palette.setColor(QPalette::Window, grey);
+    window.setPalette(palette);
+    window.setGeometry(0, 0, 500, 400);
+    tk::PictureBox picture(&window);
+    picture.setTwipsGeometry(150, 0, 7200, 3750); // 480 x 250 pixels at 10, 0
+    const long sharedBefore = sharedKb();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // True once the screen shows black in `black` and the window's grey
+    // around it.
+    const auto shows = [&](const QRect& black) {
+        return QTest::qWaitFor(
+            [&] {
+                tk::DoEvents();
+                const QImage seen =
+                    QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, window.width(), 400).toImage();
+                for (int y = 0; y < 400; y += 5)
+                    for (int x = 0; x < window.width(); x += 3)
+                        if (seen.pixel(x, y) != (black.contains(x, y) ? qRgb(0, 0, 0) : grey.rgb()))
+                            return false;
+                return true;
+            },
+            5000);
+    };
+    EXPECT_TRUE(shows(QRect(10, 0, 480, 250)));
+
+    const long painted = sharedKb() - sharedBefore;
+    if (painted < 100)
+        GTEST_SKIP() << "the backing store is not in shared memory (" << painted << " KB)";
+    // The window's own 150 rows of 2000 bytes are 293 KB; the picture's 250
+    // rows would be 488 KB more, and its margins alone a page a row.
+    EXPECT_LT(painted, 550) << "KB of the backing store painted";
+
+    picture.setTwipsGeometry(150, 0, 7200, 4500); // 300 rows: 50 uncovered
+    EXPECT_TRUE(shows(QRect(10, 0, 480, 300))) << "after growing";
+    picture.setTwipsGeometry(300, 0, 6000, 3000);
+    EXPECT_TRUE(shows(QRect(20, 0, 400, 200)))
+        << "after shrinking: the window paints what the picture gave up";
+    window.resize(450, 400);
+    EXPECT_TRUE(shows(QRect(20, 0, 400, 200))) << "after the window's resize";
 }
 
 TEST(Controls, ScrollBarRaisesScrollOnlyForUserDrags) {
