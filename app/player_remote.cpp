@@ -22,6 +22,15 @@ std::int64_t nearestWholeSecond(std::int64_t microseconds) {
         std::llround(static_cast<double>(microseconds) / kMicrosecondsPerSecond));
 }
 
+// No device, or one in any other mode, counts as stopped.
+desktop::PlaybackStatus statusOfMode(const std::optional<QString>& mode) {
+    if (mode == QLatin1String("playing"))
+        return desktop::PlaybackStatus::Playing;
+    if (mode == QLatin1String("paused"))
+        return desktop::PlaybackStatus::Paused;
+    return desktop::PlaybackStatus::Stopped;
+}
+
 // A drag of `bar`'s thumb to `value`, as the window sees one.
 void dragTo(tk::HScrollBar& bar, std::int64_t value) {
     bar.setValue(static_cast<std::int16_t>(value));
@@ -53,12 +62,7 @@ std::optional<QString> PlayerRemote::deviceMode() {
 }
 
 desktop::PlaybackStatus PlayerRemote::deviceStatus() {
-    const std::optional<QString> mode = deviceMode();
-    if (mode == QLatin1String("playing"))
-        return desktop::PlaybackStatus::Playing;
-    if (mode == QLatin1String("paused"))
-        return desktop::PlaybackStatus::Paused;
-    return desktop::PlaybackStatus::Stopped;
+    return statusOfMode(deviceMode());
 }
 
 desktop::PlayerState PlayerRemote::readDevice() {
@@ -69,10 +73,7 @@ desktop::PlayerState PlayerRemote::readDevice() {
     const std::optional<QString> mode = deviceMode();
     if (!mode)
         return reading;
-    if (mode == QLatin1String("playing"))
-        reading.status = desktop::PlaybackStatus::Playing;
-    else if (mode == QLatin1String("paused"))
-        reading.status = desktop::PlaybackStatus::Paused;
+    reading.status = statusOfMode(mode);
     reading.positionUs =
         std::int64_t{player::queryStatusNumber(media_, "status Media position").value_or(0)} *
         kMicrosecondsPerMillisecond;
@@ -111,18 +112,10 @@ void PlayerRemote::pressPauseButtonFor(desktop::PlaybackStatus wanted) {
 }
 
 void PlayerRemote::playPause() {
-    switch (deviceStatus()) {
-    case desktop::PlaybackStatus::Playing:
-        pressPauseButtonFor(desktop::PlaybackStatus::Paused);
-        break;
-    case desktop::PlaybackStatus::Paused:
-        pressPauseButtonFor(desktop::PlaybackStatus::Playing);
-        break;
-    case desktop::PlaybackStatus::Stopped:
-        form_.Command4.click();
-        break;
-    }
-    refresh();
+    if (deviceStatus() == desktop::PlaybackStatus::Playing)
+        pause();
+    else
+        play();
 }
 
 void PlayerRemote::play() {

@@ -6,18 +6,6 @@ namespace tovimo::media {
 
 namespace {
 
-const char* modeText(PlaybackMode mode) {
-    switch (mode) {
-    case PlaybackMode::Playing:
-        return "playing";
-    case PlaybackMode::Paused:
-        return "paused";
-    case PlaybackMode::Stopped:
-        break;
-    }
-    return "stopped";
-}
-
 std::string rectText(const Rect& rect) {
     return std::to_string(rect.x) + ' ' + std::to_string(rect.y) + ' ' + std::to_string(rect.width) + ' ' +
            std::to_string(rect.height);
@@ -42,7 +30,7 @@ std::uint32_t query(const Command& command, const PlaybackSnapshot& state, std::
         reply = std::to_string(state.volume);
         break;
     case StatusItem::Mode:
-        reply = modeText(state.mode);
+        reply = modeName(state.mode);
         break;
     case StatusItem::Ready:
     case StatusItem::MediaPresent:

@@ -376,8 +376,6 @@ bool Playback::seekTo(std::int64_t startMs, std::optional<std::int64_t> stopMs) 
                             startMs * GST_MSECOND, GST_SEEK_TYPE_SET, stop);
 }
 
-namespace {
-
 const char* modeName(PlaybackMode mode) {
     switch (mode) {
     case PlaybackMode::Playing:
@@ -389,8 +387,6 @@ const char* modeName(PlaybackMode mode) {
     }
     return "stopped";
 }
-
-} // namespace
 
 bool Playback::transition(PlaybackMode target, const char* why) {
     const PlaybackMode old = mode_;

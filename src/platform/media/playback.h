@@ -26,6 +26,9 @@ inline constexpr std::uint32_t kChildStyle = 0x40000000;
 
 enum class PlaybackMode { Stopped, Playing, Paused };
 
+// The mode as `status ... mode` answers it: "stopped", "playing", "paused".
+const char* modeName(PlaybackMode mode);
+
 // Why the engine failed, as GStreamer told it; one line of text.
 struct PlaybackFailure {
     std::string message;       // the error's own text
