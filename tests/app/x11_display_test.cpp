@@ -79,10 +79,16 @@ public:
         if (server_.state() == QProcess::Running)
             ::kill(static_cast<pid_t>(server_.processId()), number);
     }
+    // A server killed outright leaves its lock and socket behind, and the
+    // numbers they take would run out over many runs.
     void kill(int number) {
         signal(SIGCONT);
         signal(number);
-        server_.waitForFinished(5000);
+        if (server_.waitForFinished(5000) && !name_.isEmpty()) {
+            const QString display = name_.mid(1);
+            QFile::remove(QStringLiteral("/tmp/.X%1-lock").arg(display));
+            QFile::remove(QStringLiteral("/tmp/.X11-unix/X%1").arg(display));
+        }
     }
 
     // Strongly blue pixels on the whole screen: the test video is solid blue.
