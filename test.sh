@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Tovimo and its tests in build/ (Release) and
 # runs every test under X (Xvfb when no DISPLAY is set). With CI set, warnings
 # are errors and the tests run once more under AddressSanitizer and

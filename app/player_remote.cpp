@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/player_remote.h"
 
 #include "player/form1.h"

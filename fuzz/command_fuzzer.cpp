@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: one input, read as text, goes to
 // - the command parser and its number readers;
 // - the short form of a path, which the parser must read back as one word

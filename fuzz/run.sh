@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets with clang in build-fuzz/ and runs the command
 # fuzzer for SECONDS (default 60). New inputs go to build-fuzz/corpus/; the
 # committed seeds in fuzz/corpus/ are only read. A crash leaves its input in

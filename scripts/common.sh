@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by run.sh and test.sh: configure and build one tree.
 # build_tree DIR [cmake args...]
 build_tree() {

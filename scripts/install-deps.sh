@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages needed to build, run and test Tovimo.
 # The one list of packages; run.sh and test.sh both call this script.
 # Usage: scripts/install-deps.sh [--test]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mci_shell.h"
 #include "platform/media/allocator_tuning.h"
 #include "platform/media/mci_service.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times how long the folder list takes to open a folder of 10,000, 40,000
 // and 80,000 subfolders, and the file list a folder of 100,000 files; the
 // target is 80,000 subfolders in under 200 ms. Prints the minimum and median

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the reload that start-up runs, on a favourites file of 10,000
 // entries: first the file format alone, then the whole reload into the two
 // lists of a player window. Prints the minimum and median of several runs.

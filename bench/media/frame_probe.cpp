@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creates a window and reports, on request, when pixels appear or change in
 // it. Prints the window id first; then for each line read from standard
 // input:

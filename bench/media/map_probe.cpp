@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reports when a top-level window is first mapped on the display, to time a
 // program's start-up from the outside. Prints "ready" once it listens; the
 // caller then starts the program. Then prints the CLOCK_MONOTONIC time in

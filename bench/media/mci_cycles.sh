@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints tovimo-mci commands for CYCLES cycles of open, put, play, seek,
 # play, pause, resume and close on each FILE in turn, for leak runs of the
 # media service without Qt (README, Fuzzing). With PARENT set to an X window

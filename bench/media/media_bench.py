@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Times the media service through tovimo-mci on a generated 1080p H.264 clip,
 side by side with gst-play-1.0 on the same file.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The player beside mpv and a bare GStreamer pipeline, in one run, in the
 window and at full screen.
 

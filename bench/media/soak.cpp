@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak of the media service: many cycles, each of open, put, play, seek,
 // play, pause, resume and close on every one of the generated fixtures (mp4,
 // mkv, webm, avi, mpg, mp3, wav, mid) in turn, with the video in a child of

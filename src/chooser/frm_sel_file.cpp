@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chooser/frm_sel_file.h"
 
 #include "chooser/selected_path.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the start-up notice picture and writes it as an uncompressed 24-bit
 // Windows bitmap: 685 x 361 pixels, rows bottom-up, each padded to a multiple
 // of four bytes (742,270 bytes in all). Run at build time; the output is the

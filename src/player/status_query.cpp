@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "player/status_query.h"
 
 #include "player/reply_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop entry and the AppStream metainfo: valid for the desktop's own
 // tools, named by one application id, and installed together.
 #include "platform/desktop/mpris_service.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files dropped on the player window: a local file's path goes into Text2
 // and nothing plays; every other drop is refused.
 #include "player/file_drop.h"

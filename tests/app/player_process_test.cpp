@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The installed program as the desktop runs it: started with a file on its
 // command line, on a private session bus, driven through MPRIS, with a
 // stand-in screen saver recording what it is asked.

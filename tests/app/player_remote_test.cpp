@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player as the desktop services drive it: each request must send what
 // the matching button or slider sends, and the state is one reading of the
 // device per tick of the window's timer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the player by its process tests. Once GLib is set up (this
 // library needs it, so its constructor runs after GLib's), writes "1" to the
 // file named by TOVIMO_SLICE_PROBE when GLib's slices come from malloc, "0"

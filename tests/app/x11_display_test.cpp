@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program and its X display: it runs on xcb whatever QT_QPA_PLATFORM
 // says, refuses to start without a display that answers, and ends cleanly
 // when its display dies under it. Each test runs the built program on X

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two processes of the program itself on the test's X display. Buttons are
 // pressed as a user would, through the X test extension (xdotool), so the
 // display must have no window manager reparenting top-level windows, as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "favourites/entry_text.h"
 #include "favourites/favourites_file.h"
 

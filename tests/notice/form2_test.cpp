@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notice/form2.h"
 
 #include "platform/toolkit/screen.h"

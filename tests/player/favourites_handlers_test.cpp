@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "favourites/favourites_store.h"
 #include "platform/toolkit/app.h"
 #include "platform/toolkit/dialogs.h"

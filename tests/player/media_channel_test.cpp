@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/toolkit/dialogs.h"
 #include "support/form1_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays media generated at test time through the real media service into the
 // shown player window, driving its buttons with real input.
 #include "platform/media/mci_service.h"

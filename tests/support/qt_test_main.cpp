@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main() for GUI tests: one QApplication for the whole run, on the X display
 // that test.sh provides.
 #include <QApplication>

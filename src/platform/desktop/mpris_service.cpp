@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/mpris_service.h"
 
 #include "platform/desktop/file_uri.h"

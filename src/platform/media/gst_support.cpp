@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/gst_support.h"
 
 #include "platform/media/x11_child_window.h"

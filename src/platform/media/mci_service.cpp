@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/mci_service.h"
 
 #include "platform/media/engine_thread.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/output_chain.h"
 
 #include <gst/base/gstbasetransform.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/x11_child_window.h"
 
 #include <X11/Xlib.h>

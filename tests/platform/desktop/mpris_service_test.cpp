@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MPRIS interfaces over a private session bus, in front of a fake player.
 #include "platform/desktop/mpris_service.h"
 #include "session_bus_fixture.h"

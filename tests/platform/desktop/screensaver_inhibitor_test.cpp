@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The inhibitor against stand-in services on a private session bus.
 #include "platform/desktop/screensaver_inhibitor.h"
 #include "session_bus_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "session_bus_fixture.h"
 
 #include <QDeadlineTimer>

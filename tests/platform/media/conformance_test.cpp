@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/error_codes.h"
 #include "platform/media/mci_service.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A source that stops answering in the middle of the file (a dropped network
 // share, a failing USB stick), served through FUSE: every command but `open`
 // answers within its bound, and the stuck engine goes away on its own.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Serves one file through a FUSE mount whose reads stop answering past an
 offset, as a dropped network share or a failing USB stick does.
 

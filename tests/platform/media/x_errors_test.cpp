@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // X errors caused by the media service's own requests come back to the
 // command that caused them, in a process of the command-line shell's kind
 // (no toolkit) and, built a second time with TOVIMO_UNDER_QAPPLICATION, in

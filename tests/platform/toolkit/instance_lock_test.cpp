@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-instance lock: no other user can make this user's program
 // believe it runs twice.
 #include "platform/toolkit/app.h"
