@@ -97,8 +97,12 @@ TEST(DesktopFiles, InstallPutsEachWhereTheDesktopLooks) {
     for (const QString& file :
          {QStringLiteral("bin/tovimo"), QStringLiteral("share/applications/") + kId + ".desktop",
           QStringLiteral("share/metainfo/") + kId + ".metainfo.xml",
-          QStringLiteral("share/icons/hicolor/scalable/apps/") + kId + ".svg"})
+          QStringLiteral("share/icons/hicolor/scalable/apps/") + kId + ".svg",
+          QStringLiteral("bin/tovimo-mci"), QStringLiteral("share/man/man1/tovimo.1.gz"),
+          QStringLiteral("share/man/man1/tovimo-mci.1.gz")})
         EXPECT_TRUE(QFile::exists(prefix.file(file))) << file.toStdString();
+    // The copyright file and changelog of the Debian package go into it alone.
+    EXPECT_FALSE(QFile::exists(prefix.file(QStringLiteral("share/doc/tovimo"))));
 }
 
 } // namespace
