@@ -160,7 +160,8 @@ for _ in $(seq 1 100); do
   sleep 0.2
 done
 [[ $status == *Playing* ]] || { cat "$work/player.log"; fail "the player does not play the clip: $status"; }
-DISPLAY=$display xwininfo -root -tree | grep -q '"Tovimo"' || fail "no window named Tovimo is on the screen"
+DISPLAY=$display xdotool search --onlyvisible --name '^Tovimo$' >/dev/null ||
+  fail "no window named Tovimo is mapped"
 sleep 1
 position=$(property Position | grep -o '[0-9]*' | tail -n 1)
 ((${position:-0} > 0)) || fail "the position does not move while playing"
