@@ -44,6 +44,8 @@ bool DeviceTable::remove(std::string_view name) {
 void DeviceTable::clear() {
     if (entries_.empty())
         return;
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
+        it->device->beginClose();
     while (!entries_.empty())
         entries_.pop_back();
     releaseFreedMemory();

@@ -19,8 +19,10 @@ public:
     // Carries out `command`; on success `reply` holds the reply text (maybe
     // empty). Returns 0 or an error code.
     virtual std::uint32_t execute(const Command& command, std::string& reply) = 0;
-    // Takes in what the device's engine has reported since the last command.
-    virtual void poll() {}
+    // Starts closing without waiting; destroying the device finishes it.
+    // Closing several devices starts them all first, so that their
+    // teardowns run side by side.
+    virtual void beginClose() {}
     // Why the device's engine last failed, in one line, or empty.
     virtual std::string failureReason() const { return {}; }
 };

@@ -30,9 +30,12 @@ namespace {
 // Bounds on the engine thread's own waits, generous for a loaded machine.
 // Callers never wait this long: engine_thread.h bounds them.
 constexpr auto kOpenTimeout = std::chrono::seconds(10);
-// Readings while playing come every 200 ms or so.
-constexpr std::int64_t kMaxReadingStepMs = 1000;
-constexpr auto kSeekTimeout = std::chrono::seconds(5);
+// How far a reading may run ahead of the time since the one before it.
+constexpr auto kReadingSlack = std::chrono::milliseconds(500);
+// How long a wait on the pipeline goes on without a sign of life: longer
+// than any caller waits, so that a source that answers late still finishes
+// the command it was given.
+constexpr auto kQuietBound = std::chrono::seconds(10);
 // Where a seek to the length lands when the frame rate is not known.
 constexpr double kDefaultFrameMs = 40;
 
@@ -149,6 +152,26 @@ ElementPtr decodeBinIn(GstElement* playbin) {
     return found;
 }
 
+using LivenessRef = std::shared_ptr<Liveness>;
+
+// Every buffer the source hands on, pushed or pulled, is a sign of life.
+GstPadProbeReturn markSourceData(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    if (GST_PAD_PROBE_INFO_DATA(info))
+        (*static_cast<LivenessRef*>(data))->mark();
+    return GST_PAD_PROBE_OK;
+}
+
+// playbin3's "source-setup".
+void watchSourceData(GstElement*, GstElement* source, gpointer data) {
+    const PadPtr pad(gst_element_get_static_pad(source, "src"));
+    if (!pad)
+        return;
+    gst_pad_add_probe(pad.get(),
+                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                      markSourceData, new LivenessRef(*static_cast<LivenessRef*>(data)),
+                      [](gpointer owned) { delete static_cast<LivenessRef*>(owned); });
+}
+
 } // namespace
 
 std::string PlaybackFailure::describe() const {
@@ -235,6 +258,9 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
     }
     g_signal_connect(playbin, "element-setup", G_CALLBACK(onElementSetup), nullptr);
     g_signal_connect(playbin, "element-setup", G_CALLBACK(watchForMissingData), nullptr);
+    g_signal_connect_data(playbin, "source-setup", G_CALLBACK(watchSourceData), new LivenessRef(made->life_),
+                          [](gpointer owned, GClosure*) { delete static_cast<LivenessRef*>(owned); },
+                          GConnectFlags(0));
     const std::string uri = fileUriOf(path);
     g_object_set(playbin, "uri", uri.c_str(), nullptr);
 
@@ -349,16 +375,23 @@ bool Playback::queryLength() {
     return true;
 }
 
-std::int64_t Playback::positionMs() {
+std::int64_t Playback::positionMs() const {
     if (run_.endedAtMs)
         return *run_.endedAtMs;
     gint64 position = 0;
     if (!failure_ && gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &position) &&
-        position >= 0) {
-        previousPositionMs_ = lastPositionMs_;
-        lastPositionMs_ = std::clamp<std::int64_t>(position / GST_MSECOND, 0, lengthMs_);
-    }
+        position >= 0)
+        return std::clamp<std::int64_t>(position / GST_MSECOND, 0, lengthMs_);
     return lastPositionMs_;
+}
+
+void Playback::readPosition() {
+    if (run_.endedAtMs || failure_)
+        return;
+    previousPositionMs_ = lastPositionMs_;
+    previousReadAt_ = lastReadAt_;
+    lastPositionMs_ = positionMs();
+    lastReadAt_ = Clock::now();
 }
 
 std::int64_t Playback::lastFrameMs() const {
@@ -383,6 +416,8 @@ const char* modeName(PlaybackMode mode) {
         return "playing";
     case PlaybackMode::Paused:
         return "paused";
+    case PlaybackMode::Seeking:
+        return "seeking";
     case PlaybackMode::Stopped:
         break;
     }
@@ -458,7 +493,9 @@ void Playback::reachEnd() {
         // Once the sinks have ended, a position query answers the segment's
         // end: the last picture shown says where the data ran out, and for
         // audio alone a reading that jumped is not taken.
-        const bool readAfterEnd = lastPositionMs_ - previousPositionMs_ > kMaxReadingStepMs;
+        const auto step = std::chrono::milliseconds(lastPositionMs_ - previousPositionMs_);
+        const bool readAfterEnd = step > lastReadAt_ - previousReadAt_ + kReadingSlack;
+        sourceLost_ = true;
         run_.endedAtMs = lastShownMs().value_or(readAfterEnd ? previousPositionMs_ : lastPositionMs_);
         fail(PlaybackFailure{"the file was cut short while it played", {}, {}, {}});
         return;
@@ -568,6 +605,28 @@ void Playback::wake(GstBus* bus) {
     gst_bus_post(bus, gst_message_new_application(nullptr, gst_structure_new_empty("tovimo-wake")));
 }
 
+// With `types` 0, waits until the pipeline's state change is complete.
+GstMessageType Playback::waitWhileAlive(int types, Clock::duration quiet) {
+    constexpr auto kStep = std::chrono::milliseconds(100);
+    for (;;) {
+        if (types == 0) {
+            const auto change = gst_element_get_state(
+                pipeline_.get(), nullptr, nullptr,
+                static_cast<GstClockTime>(std::chrono::nanoseconds(kStep).count()));
+            if (change == GST_STATE_CHANGE_FAILURE) {
+                takeMessages();
+                return GST_MESSAGE_ERROR;
+            }
+            if (change != GST_STATE_CHANGE_ASYNC)
+                return GST_MESSAGE_ASYNC_DONE;
+        } else if (const auto ended = waitFor(types, kStep); ended != GST_MESSAGE_UNKNOWN) {
+            return ended;
+        }
+        if (life_->quietFor() > quiet)
+            return GST_MESSAGE_UNKNOWN;
+    }
+}
+
 // Reads messages until one of `types` comes from the pipeline (a duration
 // change from any element) or the time runs out. A failure ends the wait at
 // once. Returns the type that ended the wait: GST_MESSAGE_ERROR for a
@@ -600,20 +659,22 @@ GstMessageType Playback::waitFor(int types, Clock::duration timeout) {
     }
 }
 
-// Seeks while not playing and waits until the new frame is shown. A playing
-// pipeline stops first; one reset by a failure prerolls again.
+// Seeks while not playing and waits until the new frame is shown, for as
+// long as the engine shows signs of life. A playing pipeline stops first;
+// one reset by a failure prerolls again.
 bool Playback::seekPaused(std::int64_t targetMs, std::optional<std::int64_t> stopMs) {
     if (mode_ == PlaybackMode::Playing && !transition(PlaybackMode::Stopped, "seek"))
         return false;
     if (!prerollAgain())
         return false;
-    // Leaving PLAYING completes first, so that the preroll awaited below is
-    // the one after the seek.
-    gst_element_get_state(pipeline_.get(), nullptr, nullptr,
-                          std::chrono::duration_cast<std::chrono::nanoseconds>(kSeekTimeout).count());
-    if (!seekTo(targetMs, stopMs))
+    // Leaving PLAYING completes first, and what it posted is taken in now:
+    // the preroll awaited below is the one after the seek, not the pause's.
+    if (waitWhileAlive(0, kQuietBound) == GST_MESSAGE_ERROR)
         return false;
-    const auto ended = waitFor(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS, kSeekTimeout);
+    takeMessages();
+    if (failure_ || !seekTo(targetMs, stopMs))
+        return false;
+    const auto ended = waitWhileAlive(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS, kQuietBound);
     return ended != GST_MESSAGE_ERROR && ended != GST_MESSAGE_UNKNOWN;
 }
 
@@ -687,7 +748,7 @@ std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std
     }
     run_ = PlayRun{std::nullopt, to, repeat, start};
     // A caller that has given up on this play has been told it failed.
-    if (abandoned_ && abandoned_->load()) {
+    if (mayStart_ && !mayStart_()) {
         if (mode_ != PlaybackMode::Stopped)
             transition(PlaybackMode::Stopped, "play given up");
         return kInternalError;
@@ -740,6 +801,8 @@ std::uint32_t Playback::seek(SeekTarget target, std::int64_t positionMs) {
                 "the seek to " + std::to_string(targetMs) + " ms was refused or timed out", {}, {}, {}});
         return kInternalError;
     }
+    // An end the pipeline reported before the seek is not where it stands.
+    stopRun();
     if (targetMs >= lengthMs_)
         run_.endedAtMs = lengthMs_;
     lastPositionMs_ = targetMs;
