@@ -214,5 +214,22 @@ TEST_F(StalledSource, AStalledDeviceGivesUpWhatItWasAskedAndStaysStopped) {
     EXPECT_EQ(send(service, "status a mode").reply, "playing");
 }
 
+// Commands to every device ask each in turn: five devices stuck on the same
+// share answer within one bound together, not five.
+TEST_F(StalledSource, CommandsToAllStuckDevicesAnswerWithinOneBound) {
+    const char* const names[] = {"a", "b", "c", "d", "e"};
+    for (const char* name : names)
+        ASSERT_EQ(send(service, "open " + mount->file() + " alias " + name).code, kOk) << name;
+    ASSERT_EQ(send(service, "play all").code, kOk);
+    ASSERT_TRUE(mount->waitForStall(std::chrono::seconds(30)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const char* command : {"play all from 0", "pause all", "stop all", "play all", "close all"}) {
+        const Answer answer = send(service, command);
+        std::printf("stalled: %-28s %5lld ms, code %u\n", command, ms(answer.took), answer.code);
+        EXPECT_LT(answer.took, kAnswerBound) << command;
+    }
+    EXPECT_EQ(send(service, "status a mode").code, kInvalidDeviceName);
+}
+
 } // namespace
 } // namespace tovimo::media
