@@ -22,7 +22,7 @@ test_packages=(
   clang libclang-rt-dev
   dbus libglib2.0-bin desktop-file-utils appstream
   fuse3 python3-fusepy
-  stress-ng pulseaudio
+  stress-ng pulseaudio pulseaudio-utils
 )
 
 wanted=("${runtime_packages[@]}")

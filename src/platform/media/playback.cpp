@@ -152,6 +152,24 @@ ElementPtr decodeBinIn(GstElement* playbin) {
     return found;
 }
 
+// Whether `object` is, or is inside, an audio output (a sink of sound).
+bool isAudioOutput(GstObject* object) {
+    for (GstObject* at = object ? GST_OBJECT(gst_object_ref(object)) : nullptr; at;) {
+        bool audioSink = false;
+        if (GST_IS_ELEMENT(at))
+            if (GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(at))) {
+                const char* klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+                audioSink = klass && std::strstr(klass, "Sink") && std::strstr(klass, "Audio");
+            }
+        GstObject* parent = audioSink ? nullptr : gst_object_get_parent(at);
+        gst_object_unref(at);
+        if (audioSink)
+            return true;
+        at = parent;
+    }
+    return false;
+}
+
 using LivenessRef = std::shared_ptr<Liveness>;
 
 // Every buffer the source hands on, pushed or pulled, is a sign of life.
@@ -512,6 +530,13 @@ void Playback::handle(GstMessage* message) {
         reachEnd();
         break;
     case GST_MESSAGE_ERROR:
+        if (isAudioOutput(GST_MESSAGE_SRC(message))) {
+            // The errors of an output already replaced come after it.
+            if (soundLost_ && !gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(pipeline_.get())))
+                break;
+            if (!soundLost_ && playOnWithoutSound())
+                break;
+        }
         fail(failureOf(message));
         break;
     case GST_MESSAGE_ELEMENT:
@@ -557,6 +582,28 @@ void Playback::handle(GstMessage* message) {
     default:
         break;
     }
+}
+
+bool Playback::playOnWithoutSound() {
+    const bool playing = mode_ == PlaybackMode::Playing;
+    const std::int64_t at = run_.endedAtMs ? *run_.endedAtMs : lastPositionMs_;
+    GST_CAT_INFO(tovimo_debug, "the audio output failed at %" G_GINT64_FORMAT " ms: on without sound", at);
+    soundLost_ = true;
+    gst_element_set_state(pipeline_.get(), GST_STATE_READY);
+    mode_ = PlaybackMode::Stopped;
+    GstElement* silent = gst_element_factory_make("fakeaudiosink", nullptr);
+    if (!silent)
+        return false;
+    g_object_set(pipeline_.get(), "audio-sink", silent, nullptr);
+    if (!prerollAgain() || !seekPaused(at))
+        return false;
+    gst_stream_volume_set_volume(GST_STREAM_VOLUME(pipeline_.get()), GST_STREAM_VOLUME_FORMAT_CUBIC,
+                                 volume_ / 1000.0);
+    if (playing)
+        return transition(PlaybackMode::Playing, "play on without sound");
+    if (changed_)
+        changed_();
+    return true;
 }
 
 // An error that reached the bus clears the record of its sighting at once;

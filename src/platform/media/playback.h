@@ -201,6 +201,9 @@ private:
     std::int64_t lastFrameMs() const;
     bool atEndOfMedia() const { return run_.endedAtMs && *run_.endedAtMs >= lengthMs_; }
     void handle(GstMessage* message);
+    // The audio output failed (the sound server went away): the media plays
+    // on from where it was, without sound. False when that failed too.
+    bool playOnWithoutSound();
     void checkSeenErrors();
     // Waits for one of `types` while the engine shows signs of life, and
     // at most `quiet` past the last one.
@@ -225,6 +228,7 @@ private:
     Clock::time_point lastReadAt_{};
     Clock::time_point previousReadAt_{};
     bool sourceLost_ = false;
+    bool soundLost_ = false; // the audio output failed and was replaced by a silent one
     PlayRun run_;
     std::int32_t volume_ = 1000;
     std::optional<PlaybackFailure> failure_;
