@@ -56,9 +56,20 @@ void quiet(MciService& service, const std::string& command) {
 
 // Every command but open, as the player and the shell send them.
 const char* const kCommands[] = {
-    "status a position", "status a mode",  "status a length", "status a volume",   "where a source",
-    "where a destination", "pause a",      "resume a",        "stop a",            "play a",
-    "seek a to 2000",    "play a from 3000", "setaudio a volume to 500", "put a window at 0 0 320 240",
+    "status a position",
+    "status a mode",
+    "status a length",
+    "status a volume",
+    "where a source",
+    "where a destination",
+    "pause a",
+    "resume a",
+    "stop a",
+    "play a",
+    "seek a to 2000",
+    "play a from 3000",
+    "setaudio a volume to 500",
+    "put a window at 0 0 320 240",
 };
 
 void decodingSeek(const std::string& clip, int rounds) {
@@ -109,11 +120,11 @@ int main(int argc, char* argv[]) {
     tovimo::media::initializeProcess();
     testing::ScratchFolder folder;
     const std::string slow = folder.file("one-keyframe.mp4");
-    const std::string make =
-        "gst-launch-1.0 -q videotestsrc pattern=snow num-buffers=300 ! "
-        "video/x-raw,width=1920,height=1080,framerate=30/1,format=I420 ! "
-        "x264enc speed-preset=ultrafast bitrate=8000 key-int-max=600 ! h264parse ! mp4mux ! filesink location=" +
-        slow + " >/dev/null 2>&1";
+    const std::string make = "gst-launch-1.0 -q videotestsrc pattern=snow num-buffers=300 ! "
+                             "video/x-raw,width=1920,height=1080,framerate=30/1,format=I420 ! "
+                             "x264enc speed-preset=ultrafast bitrate=8000 key-int-max=600 ! h264parse ! "
+                             "mp4mux ! filesink location=" +
+                             slow + " >/dev/null 2>&1";
     if (std::system(make.c_str()) != 0) {
         std::fprintf(stderr, "could not make the one-keyframe clip\n");
         return 1;
@@ -135,8 +146,8 @@ int main(int argc, char* argv[]) {
             codes += std::to_string(code);
         }
         const auto bar = key.find('|');
-        std::printf("| %s | %s | %.1f | %.1f | %s |\n", key.substr(0, bar).c_str(), key.substr(bar + 1).c_str(),
-                    row.ms[row.ms.size() / 2], row.ms.back(), codes.c_str());
+        std::printf("| %s | %s | %.1f | %.1f | %s |\n", key.substr(0, bar).c_str(),
+                    key.substr(bar + 1).c_str(), row.ms[row.ms.size() / 2], row.ms.back(), codes.c_str());
     }
     return 0;
 }

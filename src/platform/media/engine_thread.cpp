@@ -237,8 +237,8 @@ void EngineThread::close() {
         shared_->givenUp = true;
         // A playing engine whose position stands still for a few ticks has
         // lost its source: its teardown would wait on the read.
-        const bool quiet = shared_->snapshot.mode == PlaybackMode::Playing &&
-                           shared_->life->quietFor() > kQuietPlaying;
+        const bool quiet =
+            shared_->snapshot.mode == PlaybackMode::Playing && shared_->life->quietFor() > kQuietPlaying;
         waitOnClose_ = !shared_->running && shared_->jobs.empty() && !quiet && !shared_->stalled();
         // The picture goes with the device, also while a read holds the engine.
         if (shared_->window)

@@ -202,10 +202,10 @@ std::uint32_t MpegVideoDevice::execute(const Command& command, std::string& repl
     // rest is carried out in order, and a short grace lets quick work answer
     // with the engine's own result.
     const bool wait = command.verb == Verb::Play && command.wait;
-    const auto result = engine_->await(
-        ticket, wait ? std::nullopt
-                     : std::optional<std::chrono::milliseconds>(command.all ? std::chrono::milliseconds(0)
-                                                                            : kAnswerGrace));
+    const auto result =
+        engine_->await(ticket, wait ? std::nullopt
+                                    : std::optional<std::chrono::milliseconds>(
+                                          command.all ? std::chrono::milliseconds(0) : kAnswerGrace));
     if (!result) {
         if (!wait)
             return kOk;

@@ -253,9 +253,10 @@ TEST(DamagedFile, CutShortAudioStopsWhereItsDataEnded) {
         ScratchFolder folder;
         const std::string clip = folder.file(std::string("long.") + kind);
         const std::string encoder = std::string(kind) == "wav" ? "wavenc" : "lamemp3enc ! xingmux ! id3v2mux";
-        const std::string command = "timeout 120 gst-launch-1.0 -q audiotestsrc num-buffers=80 "
-                                    "samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=2 ! audioconvert ! " +
-                                    encoder + " ! filesink location=\"" + clip + "\" >/dev/null 2>&1";
+        const std::string command =
+            "timeout 120 gst-launch-1.0 -q audiotestsrc num-buffers=80 "
+            "samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=2 ! audioconvert ! " +
+            encoder + " ! filesink location=\"" + clip + "\" >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0);
         MciService service;
         std::uint32_t code = 0;

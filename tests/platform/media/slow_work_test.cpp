@@ -33,18 +33,20 @@ using testing::ScratchFolder;
 
 struct SlowClip {
     const char* name;
-    const char* pipeline; // gst-launch-1.0 arguments before the muxer's sink
+    const char* pipeline;  // gst-launch-1.0 arguments before the muxer's sink
     std::int64_t targetMs; // far from the only keyframe
 };
 
 // The snow pattern costs what real pictures cost to decode.
 const SlowClip kSlowClips[] = {
     {"OneKeyframe1080pH264",
-     "videotestsrc pattern=snow num-buffers=300 ! video/x-raw,width=1920,height=1080,framerate=30/1,format=I420 "
+     "videotestsrc pattern=snow num-buffers=300 ! "
+     "video/x-raw,width=1920,height=1080,framerate=30/1,format=I420 "
      "! x264enc speed-preset=ultrafast bitrate=8000 key-int-max=600 ! h264parse ! mp4mux",
      9500},
     {"OneKeyframe4kHevc",
-     "videotestsrc pattern=snow num-buffers=45 ! video/x-raw,width=3840,height=2160,framerate=15/1,format=I420 "
+     "videotestsrc pattern=snow num-buffers=45 ! "
+     "video/x-raw,width=3840,height=2160,framerate=15/1,format=I420 "
      "! x265enc speed-preset=ultrafast bitrate=8000 key-int-max=600 ! h265parse ! mp4mux",
      2800},
 };
@@ -115,8 +117,8 @@ TEST_P(SlowWork, SeeksAndPlaysFromEveryStateAnswerAtOnceWithTheirTarget) {
         bool plays;
     };
     const Case cases[] = {
-        {"stopped", "stop a", "seek a to", false},      {"stopped", "stop a", "play a from", true},
-        {"paused", "pause a", "seek a to", false},      {"paused", "pause a", "play a from", true},
+        {"stopped", "stop a", "seek a to", false},        {"stopped", "stop a", "play a from", true},
+        {"paused", "pause a", "seek a to", false},        {"paused", "pause a", "play a from", true},
         {"playing", "play a from 0", "seek a to", false}, {"playing", "play a from 0", "play a from", true},
     };
     std::int64_t target = clip.targetMs;
@@ -133,8 +135,9 @@ TEST_P(SlowWork, SeeksAndPlaysFromEveryStateAnswerAtOnceWithTheirTarget) {
         EXPECT_EQ(service.sendString(move.c_str(), nullptr, 0), kOk) << service.lastFailureReason();
         const auto took = Clock::now() - sent;
         EXPECT_EQ(answer(service, "status a position", code), std::to_string(target));
-        std::printf("%s: %-14s from %-8s answered in %lld ms\n", clip.name, each.verb, each.state,
-                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+        std::printf(
+            "%s: %-14s from %-8s answered in %lld ms\n", clip.name, each.verb, each.state,
+            static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
         // The engine gets there, without an error on the way.
         const char* lands = each.plays ? "playing" : "stopped";
         EXPECT_TRUE(waitFor([&] { return answer(service, "status a mode", code) == lands; },

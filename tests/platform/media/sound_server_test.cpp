@@ -64,7 +64,8 @@ public:
         char nullSink[] = "module-null-sink";
         char load2[] = "-L";
         char protocol[] = "module-native-protocol-unix auth-anonymous=1";
-        char* arguments[] = {program, noConfig, foreground, noIdleExit, load, nullSink, load2, protocol, nullptr};
+        char* arguments[] = {program,  noConfig, foreground, noIdleExit, load,
+                             nullSink, load2,    protocol,   nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
@@ -74,8 +75,9 @@ public:
             pid_ = -1;
             return false;
         }
-        return waitFor([] { return output("pactl list short sinks 2>/dev/null").find("null") != std::string::npos; },
-                       std::chrono::seconds(10));
+        return waitFor(
+            [] { return output("pactl list short sinks 2>/dev/null").find("null") != std::string::npos; },
+            std::chrono::seconds(10));
     }
     void kill() {
         if (pid_ <= 0)

@@ -183,7 +183,8 @@ TEST_F(StalledSource, AStalledDeviceGivesUpWhatItWasAskedAndStaysStopped) {
     const Answer play = send(service, "play a from 0");
     EXPECT_LT(play.took, kAnswerBound);
     if (play.code == kOk) {
-        EXPECT_EQ(send(service, "status a position").reply, "0") << "the seek's target, while it is on its way";
+        EXPECT_EQ(send(service, "status a position").reply, "0")
+            << "the seek's target, while it is on its way";
         send(service, "pause a");
         send(service, "resume a");
     }
@@ -202,9 +203,9 @@ TEST_F(StalledSource, AStalledDeviceGivesUpWhatItWasAskedAndStaysStopped) {
     EXPECT_NE(send(service, "status a mode").reply, "playing");
     mount->release();
     // Once the engine is done with the seek it was given, the device works again.
-    ASSERT_TRUE(waitFor([&] { return !send(service, "status a mode").reply.empty() &&
-                                     send(service, "stop a").code == kOk; },
-                        std::chrono::seconds(20)));
+    ASSERT_TRUE(waitFor(
+        [&] { return !send(service, "status a mode").reply.empty() && send(service, "stop a").code == kOk; },
+        std::chrono::seconds(20)));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(send(service, "status a mode").reply, "stopped");
     const Answer held = send(service, "status a position");
