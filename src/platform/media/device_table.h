@@ -45,8 +45,8 @@ public:
     // Adds a device and returns its id (nextId()). The caller has checked the name is free.
     std::uint32_t add(std::string name, bool isAlias, std::unique_ptr<Device> device);
 
-    // Closing a device hands the memory its engine freed back to the system
-    // (see allocator_tuning.h).
+    // A closed device's engine hands the memory it freed back to the system
+    // once its teardown ends (see allocator_tuning.h), away from the caller.
 
     // Closes the device named `name`; false when there is none.
     bool remove(std::string_view name);

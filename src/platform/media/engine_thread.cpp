@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/engine_thread.h"
 
+#include "platform/media/allocator_tuning.h"
 #include "platform/media/error_codes.h"
 
 #include <algorithm>
@@ -226,6 +227,9 @@ void EngineThread::main(std::shared_ptr<Shared> shared, PlaybackOptions options)
         shared->jobs.clear();
     }
     shared->changed.notify_all();
+    // Trimming the heap takes tens of milliseconds on a large one: here,
+    // not on the thread that closed the device.
+    releaseFreedMemory();
 }
 
 void EngineThread::close() {
