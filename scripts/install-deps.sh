@@ -23,6 +23,7 @@ test_packages=(
   dbus libglib2.0-bin desktop-file-utils appstream
   fuse3 python3-fusepy
   man-db lintian dpkg-dev file
+  stress-ng pulseaudio pulseaudio-utils
 )
 
 wanted=("${runtime_packages[@]}")

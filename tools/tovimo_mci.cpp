@@ -15,7 +15,6 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     tovimo::media::MciService service;
     tovimo::tools::ShellHooks hooks;
-    hooks.idle = [&service] { service.pollEvents(); };
     hooks.failureReason = [&service] { return service.lastFailureReason(); };
     return tovimo::tools::runShell(service, arguments, STDIN_FILENO, std::cout, std::cerr, hooks);
 }

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/device_table.h"
 
-#include "platform/media/allocator_tuning.h"
-
 #include <algorithm>
 
 namespace tovimo::media {
@@ -37,16 +35,16 @@ bool DeviceTable::remove(std::string_view name) {
     if (it == entries_.end())
         return false;
     entries_.erase(it);
-    releaseFreedMemory();
     return true;
 }
 
 void DeviceTable::clear() {
     if (entries_.empty())
         return;
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
+        it->device->beginClose();
     while (!entries_.empty())
         entries_.pop_back();
-    releaseFreedMemory();
 }
 
 void DeviceTable::forEach(const std::function<void(Device&)>& action) const {

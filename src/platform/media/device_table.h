@@ -19,8 +19,10 @@ public:
     // Carries out `command`; on success `reply` holds the reply text (maybe
     // empty). Returns 0 or an error code.
     virtual std::uint32_t execute(const Command& command, std::string& reply) = 0;
-    // Takes in what the device's engine has reported since the last command.
-    virtual void poll() {}
+    // Starts closing without waiting; destroying the device finishes it.
+    // Closing several devices starts them all first, so that their
+    // teardowns run side by side.
+    virtual void beginClose() {}
     // Why the device's engine last failed, in one line, or empty.
     virtual std::string failureReason() const { return {}; }
 };
@@ -43,8 +45,8 @@ public:
     // Adds a device and returns its id (nextId()). The caller has checked the name is free.
     std::uint32_t add(std::string name, bool isAlias, std::unique_ptr<Device> device);
 
-    // Closing a device hands the memory its engine freed back to the system
-    // (see allocator_tuning.h).
+    // A closed device's engine hands the memory it freed back to the system
+    // once its teardown ends (see allocator_tuning.h), away from the caller.
 
     // Closes the device named `name`; false when there is none.
     bool remove(std::string_view name);

@@ -120,15 +120,12 @@ const char* videoSinkName() {
 }
 
 bool audioDeviceAvailable() {
-    static const bool available = [] {
-        std::unique_ptr<GstDeviceMonitor, GstObjectUnref> monitor(gst_device_monitor_new());
-        gst_device_monitor_add_filter(monitor.get(), "Audio/Sink", nullptr);
-        GList* devices = gst_device_monitor_get_devices(monitor.get());
-        const bool any = devices != nullptr;
-        g_list_free_full(devices, gst_object_unref);
-        return any;
-    }();
-    return available;
+    std::unique_ptr<GstDeviceMonitor, GstObjectUnref> monitor(gst_device_monitor_new());
+    gst_device_monitor_add_filter(monitor.get(), "Audio/Sink", nullptr);
+    GList* devices = gst_device_monitor_get_devices(monitor.get());
+    const bool any = devices != nullptr;
+    g_list_free_full(devices, gst_object_unref);
+    return any;
 }
 
 const char* soundFontPath() {

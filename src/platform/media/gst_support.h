@@ -87,7 +87,9 @@ GstMessage* errorSeenIn(GstMessage* message);
 // Probed once per process.
 const char* videoSinkName();
 
-// Whether any audio output device exists; probed once per process.
+// Whether any audio output device exists now: a sound server that starts
+// after the process, or comes back after a crash, is found. About a
+// millisecond; ask at every open.
 bool audioDeviceAvailable();
 
 // The General MIDI sound font to give the synthesiser, or null.

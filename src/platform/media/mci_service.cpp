@@ -60,10 +60,6 @@ std::uint32_t MciService::getShortPathName(const char* longPath, char* buffer, s
     return shortPathName(longPath, buffer, length);
 }
 
-void MciService::pollEvents() {
-    devices_.forEach([](Device& device) { device.poll(); });
-}
-
 std::uint32_t MciService::execute(const char* text, std::string& reply, std::size_t replyRoom) {
     CommandWords words;
     if (const auto code = splitCommand(text, words); code != kOk)

@@ -20,10 +20,11 @@ int runningEngines();
 // short paths that its parser reads back as one word.
 //
 // Every call returns without waiting for playing to end (unless the
-// command says `wait`), and no command but `open` holds its caller longer
-// than about a second, whatever the media's source does: each device's
-// engine runs on a thread of its own (engine_thread.h). `close` never waits
-// on a stuck engine. Use one thread only.
+// command says `wait`), and no command but `open` waits on decoding or
+// reading: each device's engine runs on a thread of its own and carries out
+// the actions it accepted in order (engine_thread.h). `close` never waits
+// on a stuck engine, and a command to `all` devices waits on none of them.
+// Use one thread only.
 class MciService final : public MediaCommandService, public ShortPathService {
 public:
     MciService();
@@ -34,10 +35,6 @@ public:
     std::uint32_t sendString(const char* command, char* reply, std::uint32_t replyLength) override;
     bool getErrorString(std::uint32_t code, char* buffer, std::uint32_t length) override;
     std::uint32_t getShortPathName(const char* longPath, char* buffer, std::uint32_t length) override;
-
-    // Kept for callers that poll: the engines take in what they report
-    // (the end of the media, errors, a repeat) on threads of their own.
-    void pollEvents();
 
     // Why the last command failed, as the engine told it (which plugin is
     // missing, which element failed), in one line; empty when the command

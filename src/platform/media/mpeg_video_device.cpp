@@ -3,6 +3,8 @@
 
 #include "platform/media/error_codes.h"
 
+#include <algorithm>
+
 namespace tovimo::media {
 
 namespace {
@@ -49,7 +51,7 @@ bool isQuery(const Command& command) {
 }
 
 // On the engine thread.
-std::uint32_t carryOut(Playback& playback, const Command& command, std::string& reply) {
+std::uint32_t carryOut(Playback& playback, const Command& command) {
     switch (command.verb) {
     case Verb::Play:
         return playback.play(command.from, command.to, command.repeat, command.wait);
@@ -63,15 +65,94 @@ std::uint32_t carryOut(Playback& playback, const Command& command, std::string& 
         return playback.seek(command.seekTarget, command.seekPosition);
     case Verb::SetAudio:
         return playback.setVolume(command.volume);
-    case Verb::Status:
-    case Verb::Where:
-        return query(command, snapshotOf(playback), reply);
-    case Verb::Set:
-        return kOk; // milliseconds is the only time format, checked by the parser
     case Verb::Put:
         return playback.put(command.rect);
     case Verb::Window:
         return playback.showWindow(command.show);
+    case Verb::Status:
+    case Verb::Where:
+    case Verb::Set:
+    case Verb::Open:
+    case Verb::Close:
+        break;
+    }
+    return kUnrecognizedCommand;
+}
+
+// What an action must be refused for, judged from the state the caller
+// last asked for, as the engine would judge it; 0 when it is accepted.
+// `after` becomes the state it asks for.
+std::uint32_t accept(const Command& command, const PlaybackSnapshot& state, PlaybackSnapshot& after,
+                     EngineThread::Kind& kind, std::string& failure) {
+    after = state;
+    kind = EngineThread::Kind::Transport;
+    switch (command.verb) {
+    case Verb::Play: {
+        if (state.failed || state.sourceLost) {
+            failure = state.failure;
+            return kInternalError;
+        }
+        if ((command.from && *command.from > state.lengthMs) || (command.to && *command.to > state.lengthMs))
+            return kOutOfRange;
+        if (command.repeat && command.wait)
+            return kFlagsNotCompatible;
+        const std::int64_t start = command.from ? *command.from : state.positionMs;
+        if (command.to && start > *command.to)
+            return kOutOfRange;
+        if (command.from)
+            kind = EngineThread::Kind::Seek;
+        // Playing from the end plays nothing: the media stays at its end.
+        const bool atEnd = start >= state.lengthMs;
+        after.mode = atEnd ? PlaybackMode::Stopped : PlaybackMode::Playing;
+        after.positionMs = atEnd ? state.lengthMs : start;
+        after.atEnd = atEnd;
+        return kOk;
+    }
+    case Verb::Pause:
+        if (state.mode == PlaybackMode::Playing)
+            after.mode = PlaybackMode::Paused;
+        return kOk;
+    case Verb::Resume:
+        if (state.mode == PlaybackMode::Paused)
+            after.mode = PlaybackMode::Playing;
+        return kOk;
+    case Verb::Stop:
+        after.mode = PlaybackMode::Stopped;
+        return kOk;
+    case Verb::Seek: {
+        const std::int64_t target = command.seekTarget == SeekTarget::Start ? 0
+                                    : command.seekTarget == SeekTarget::End ? state.lengthMs
+                                                                            : command.seekPosition;
+        if (target > state.lengthMs)
+            return kOutOfRange;
+        if (state.sourceLost) {
+            failure = state.failure;
+            return kInternalError;
+        }
+        kind = EngineThread::Kind::Seek;
+        after.mode = PlaybackMode::Stopped;
+        after.positionMs = target;
+        after.atEnd = target >= state.lengthMs;
+        after.failed = false;
+        after.failure.clear();
+        return kOk;
+    }
+    case Verb::SetAudio:
+        kind = EngineThread::Kind::Other;
+        after.volume = command.volume;
+        return kOk;
+    case Verb::Put:
+        kind = EngineThread::Kind::Other;
+        if (state.hasVideo)
+            after.destination = Rect{command.rect.x, command.rect.y, std::max(command.rect.width, 1),
+                                     std::max(command.rect.height, 1)};
+        return kOk;
+    case Verb::Window:
+        kind = EngineThread::Kind::Other;
+        return state.hasVideo ? kOk : kNoWindow;
+    case Verb::Status:
+    case Verb::Where:
+    case Verb::Set:
     case Verb::Open:
     case Verb::Close:
         break;
@@ -94,37 +175,46 @@ std::uint32_t MpegVideoDevice::execute(const Command& command, std::string& repl
     reply.clear();
     failure_.clear();
     if (command.verb == Verb::Set)
-        return kOk;
-    if (engine_->busy())
-        return answerStuck(command, reply);
-    auto bound = kCommandBound;
-    if (command.verb == Verb::Play && command.wait) {
-        // Playing takes its time: the engine's own bound on it, and a little more.
-        const auto length = engine_->snapshot().lengthMs;
-        bound = std::chrono::milliseconds(2 * length + 12000);
+        return kOk; // milliseconds is the only time format, checked by the parser
+    const PlaybackSnapshot state = engine_->view();
+    if (isQuery(command))
+        return query(command, state, reply);
+    if (engine_->stalled()) {
+        // What was queued behind the stuck command never runs, and that one
+        // does not start playing when its read returns.
+        engine_->giveUp();
+        failure_ = "the media's source has stopped answering";
+        return kInternalError;
     }
-    const auto result = engine_->run(
+    PlaybackSnapshot after;
+    EngineThread::Kind kind{};
+    if (const auto code = accept(command, state, after, kind, failure_); code != kOk)
+        return code;
+    const bool seeking = kind == EngineThread::Kind::Seek;
+    const auto ticket = engine_->post(
         [command](Playback& playback) {
             EngineResult result;
-            result.code = carryOut(playback, command, result.reply);
-            if (result.code != kOk && playback.failure())
-                result.failure = playback.failure()->describe();
+            result.code = carryOut(playback, command);
             return result;
         },
-        bound);
-    if (!result)
-        return answerStuck(command, reply);
+        kind, std::move(after), seeking);
+    // `wait` waits for the end, as long as the engine makes progress; the
+    // rest is carried out in order, and a short grace lets quick work answer
+    // with the engine's own result.
+    const bool wait = command.verb == Verb::Play && command.wait;
+    const auto result =
+        engine_->await(ticket, wait ? std::nullopt
+                                    : std::optional<std::chrono::milliseconds>(
+                                          command.all ? std::chrono::milliseconds(0) : kAnswerGrace));
+    if (!result) {
+        if (!wait)
+            return kOk;
+        engine_->giveUp();
+        failure_ = "the media's source has stopped answering";
+        return kInternalError;
+    }
     failure_ = result->failure;
-    if (result->code == kOk)
-        reply = result->reply;
     return result->code;
-}
-
-std::uint32_t MpegVideoDevice::answerStuck(const Command& command, std::string& reply) {
-    if (isQuery(command))
-        return query(command, engine_->snapshot(), reply);
-    failure_ = "the media's source has stopped answering";
-    return kInternalError;
 }
 
 } // namespace tovimo::media

@@ -2,24 +2,14 @@
 #include "platform/media/playback.h"
 
 #include "platform/media/error_codes.h"
-#include "platform/media/missing_data_watch.h"
-#include "platform/media/output_chain.h"
-#include "platform/media/program_stream.h"
-#include "platform/media/short_path.h"
+#include "platform/media/playback_detail.h"
 
 #include <gst/audio/streamvolume.h>
-#include <gst/base/gstbasetransform.h>
 #include <gst/pbutils/pbutils.h>
 #include <gst/video/video.h>
 #include <gst/video/videooverlay.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 #define GST_CAT_DEFAULT tovimo_debug
 
@@ -27,68 +17,10 @@ namespace tovimo::media {
 
 namespace {
 
-// Bounds on the engine thread's own waits, generous for a loaded machine.
-// Callers never wait this long: engine_thread.h bounds them.
-constexpr auto kOpenTimeout = std::chrono::seconds(10);
-// Readings while playing come every 200 ms or so.
-constexpr std::int64_t kMaxReadingStepMs = 1000;
-constexpr auto kSeekTimeout = std::chrono::seconds(5);
-// Where a seek to the length lands when the frame rate is not known.
-constexpr double kDefaultFrameMs = 40;
-
-std::vector<std::uint8_t> readStretch(int fd, off_t offset, std::size_t size) {
-    std::vector<std::uint8_t> data(size);
-    const ssize_t got = ::pread(fd, data.data(), size, offset);
-    data.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return data;
-}
-
-// The demuxer estimates a program stream's length from its clock references,
-// short of the last frames; the time stamps at both ends are exact.
-std::optional<std::int64_t> programStreamLengthOf(const std::string& path, double frameMs) {
-    constexpr std::size_t kStretch = 512 * 1024;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat info {};
-    std::optional<std::int64_t> length;
-    if (::fstat(fd, &info) == 0) {
-        const auto start = readStretch(fd, 0, 4);
-        const auto head = isProgramStream(start.data(), start.size()) ? readStretch(fd, 0, kStretch) : start;
-        if (isProgramStream(head.data(), head.size()) && head.size() > start.size()) {
-            const off_t tailStart = std::max<off_t>(0, info.st_size - static_cast<off_t>(kStretch));
-            const auto tail = readStretch(fd, tailStart, kStretch);
-            length = programStreamLength(head.data(), head.size(), tail.data(), tail.size(), frameMs);
-        }
-    }
-    ::close(fd);
-    return length;
-}
-
-// Files the engine must not be given; `reason` says why.
-std::uint32_t checkFile(const std::string& path, std::string& reason) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        reason = std::strerror(errno);
-        return errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG ? kFileNotFound : kInternalError;
-    }
-    // FIFOs and device nodes would block or stream forever in the file source.
-    if (!S_ISREG(info.st_mode)) {
-        reason = S_ISDIR(info.st_mode) ? "a folder, not a file" : "not a regular file";
-        return kInternalError;
-    }
-    if (info.st_size == 0) {
-        reason = "the file is empty";
-        return kInternalError;
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = std::strerror(errno);
-        return kInternalError;
-    }
-    ::close(fd);
-    return kOk;
-}
+// How long a wait on the pipeline goes on without a sign of life: longer
+// than any caller waits, so that a source that answers late still finishes
+// the command it was given.
+constexpr auto kQuietBound = std::chrono::seconds(10);
 
 bool hasAudioOrVideo(GstStreamCollection* streams) {
     const guint count = gst_stream_collection_get_size(streams);
@@ -99,238 +31,7 @@ bool hasAudioOrVideo(GstStreamCollection* streams) {
     return false;
 }
 
-// Orientations that swap the picture's width and height.
-bool turnsSideways(const GstTagList* tags) {
-    gchar* orientation = nullptr;
-    if (!tags || !gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &orientation))
-        return false;
-    const GStringPtr owned(orientation);
-    const std::string value = orientation;
-    return value.ends_with("rotate-90") || value.ends_with("rotate-270");
-}
-
-std::string oneLine(std::string text) {
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
-}
-
-PlaybackFailure failureOf(GstMessage* message) {
-    PlaybackFailure failure;
-    GError* error = nullptr;
-    gchar* debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    const ErrorPtr ownedError(error);
-    const GStringPtr ownedDebug(debug);
-    if (error)
-        failure.message = error->message;
-    if (debug)
-        failure.debug = oneLine(debug);
-    if (GST_MESSAGE_SRC(message)) {
-        const GStringPtr path(gst_object_get_path_string(GST_MESSAGE_SRC(message)));
-        failure.element = path.get();
-    }
-    return failure;
-}
-
-// The decoding bin inside playbin3's URI decoder, or null.
-ElementPtr decodeBinIn(GstElement* playbin) {
-    ElementPtr found;
-    GstIterator* children = gst_bin_iterate_recurse(GST_BIN(playbin));
-    GValue item = G_VALUE_INIT;
-    while (!found && gst_iterator_next(children, &item) == GST_ITERATOR_OK) {
-        auto* element = GST_ELEMENT(g_value_get_object(&item));
-        GstElementFactory* factory = gst_element_get_factory(element);
-        if (factory && std::strcmp(GST_OBJECT_NAME(factory), "decodebin3") == 0)
-            found.reset(GST_ELEMENT(gst_object_ref(element)));
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(children);
-    return found;
-}
-
 } // namespace
-
-std::string PlaybackFailure::describe() const {
-    std::string text = message;
-    const auto add = [&text](std::string_view separator, std::string_view before, const std::string& part,
-                             std::string_view after) {
-        if (part.empty())
-            return;
-        if (!text.empty())
-            text.append(separator);
-        text.append(before).append(part).append(after);
-    };
-    add("; ", "missing: ", missingPlugin, "");
-    add(" ", "[", element, "]");
-    // The debug text repeats the source file, function and element path
-    // before its own words: only those words are worth a line.
-    std::string detail = debug;
-    if (const auto at = element.empty() ? std::string::npos : detail.rfind(element + ':');
-        at != std::string::npos)
-        detail.erase(0, at + element.size() + 1);
-    else if (!element.empty() && detail.ends_with(element))
-        detail.clear();
-    while (!detail.empty() && detail.front() == ' ')
-        detail.erase(0, 1);
-    add(": ", "", detail, "");
-    return text;
-}
-
-std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Playback>& playback,
-                             std::optional<PlaybackFailure>& failure) {
-    initializeMediaProcess();
-    failure.reset();
-    std::string path = options.element;
-    if (looksLikeFileUri(options.element)) {
-        const auto decoded = pathOfFileUri(options.element);
-        if (!decoded)
-            return kFileNotFound;
-        path = *decoded;
-    }
-    if (std::string reason; const auto code = checkFile(path, reason)) {
-        failure = PlaybackFailure{reason, {}, {}, {}};
-        return code;
-    }
-
-    std::unique_ptr<Playback> made(new Playback);
-    made->pipeline_.reset(gst_element_factory_make("playbin3", nullptr));
-    if (!made->pipeline_)
-        return kCannotLoadDriver;
-    gst_object_ref_sink(made->pipeline_.get());
-    GstElement* playbin = made->pipeline_.get();
-    made->bus_.reset(gst_element_get_bus(playbin));
-    markEnginePipeline(playbin);
-    made->path_ = path;
-    if (struct stat info{}; ::stat(path.c_str(), &info) == 0)
-        made->fileSize_ = info.st_size;
-
-    // With no display the media still plays, without video output; a null
-    // parent handle means no parent.
-    const bool display = x11DisplayAvailable();
-    const bool embedded = display && options.parent.value_or(0) != 0 && (options.style & kChildStyle);
-    made->videoSink_.reset(gst_element_factory_make(display ? videoSinkName() : "fakesink", nullptr));
-    if (GstElement* videoSink = made->videoSink_.get()) {
-        gst_object_ref_sink(videoSink);
-        if (!display)
-            g_object_set(videoSink, "sync", TRUE, nullptr);
-        if (GstElement* output = display ? videoOutputFor(videoSink) : nullptr) {
-            g_object_set(playbin, "video-sink", output, nullptr);
-            setPlayFlags(playbin, kPlayFlagNativeVideo, true);
-        } else {
-            g_object_set(playbin, "video-sink", videoSink, nullptr);
-            // Phones store upright video lying on its side with a tag saying so.
-            if (GstElement* flip = makeAutoFlip())
-                g_object_set(playbin, "video-filter", flip, nullptr);
-        }
-    }
-    if (!audioDeviceAvailable()) {
-        if (GstElement* audioSink = gst_element_factory_make("fakeaudiosink", nullptr)) {
-            g_object_set(playbin, "audio-sink", audioSink, nullptr);
-            // The sink has a volume of its own. playbin's software volume
-            // element is never freed with its pipeline (GStreamer 1.22), a
-            // few kilobytes lost at every open.
-            setPlayFlags(playbin, kPlayFlagSoftVolume, false);
-        }
-    }
-    g_signal_connect(playbin, "element-setup", G_CALLBACK(onElementSetup), nullptr);
-    g_signal_connect(playbin, "element-setup", G_CALLBACK(watchForMissingData), nullptr);
-    const std::string uri = fileUriOf(path);
-    g_object_set(playbin, "uri", uri.c_str(), nullptr);
-
-    if (embedded) {
-        made->child_ = X11ChildWindow::create(*options.parent);
-        if (!made->child_)
-            return kCreateWindow;
-        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(playbin), made->child_->id());
-    }
-
-    const auto code = made->preroll(path);
-    if (code != kOk) {
-        failure = made->failure_;
-        GST_CAT_INFO(tovimo_debug, "open %s failed with %u: %s", path.c_str(), code,
-                     failure ? failure->describe().c_str() : "no reason given");
-        playback = std::move(made);
-        return code;
-    }
-    GST_CAT_DEBUG(tovimo_debug, "opened %s: %" G_GINT64_FORMAT " ms, video %dx%d", path.c_str(),
-                  made->lengthMs_, made->videoWidth_, made->videoHeight_);
-    playback = std::move(made);
-    return kOk;
-}
-
-// playbin3's URI decoder starts its source before it brings the decoding
-// bin to PAUSED. The first stream can reach the decoding bin in that gap: the
-// element it then adds for the stream takes the bin's READY state, refuses
-// the first buffer as flushing, and the stream stops there with no error, so
-// the preroll would only time out. The decoding bin is therefore brought to
-// PAUSED on its own first, and left out of the pipeline's change meanwhile.
-GstStateChangeReturn Playback::startPaused() {
-    GstElement* playbin = pipeline_.get();
-    const ElementPtr decoding = decodeBinIn(playbin);
-    if (decoding) {
-        gst_element_set_locked_state(decoding.get(), TRUE);
-        if (gst_element_set_state(decoding.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
-            gst_element_set_locked_state(decoding.get(), FALSE);
-            return GST_STATE_CHANGE_FAILURE;
-        }
-    }
-    const GstStateChangeReturn change = gst_element_set_state(playbin, GST_STATE_PAUSED);
-    if (decoding)
-        gst_element_set_locked_state(decoding.get(), FALSE);
-    return change;
-}
-
-std::uint32_t Playback::preroll(const std::string& path) {
-    const GstStateChangeReturn change = startPaused();
-    if (change == GST_STATE_CHANGE_FAILURE) {
-        takeMessages();
-        return kInternalError;
-    }
-    if (change == GST_STATE_CHANGE_ASYNC &&
-        waitFor(GST_MESSAGE_ASYNC_DONE, kOpenTimeout) != GST_MESSAGE_ASYNC_DONE)
-        return kInternalError;
-    takeMessages();
-    if (failure_)
-        return kInternalError;
-    if (!queryLength()) {
-        waitFor(GST_MESSAGE_DURATION_CHANGED, std::chrono::seconds(2));
-        if (!queryLength())
-            return kInternalError;
-    }
-    readVideoFormat();
-    if (const auto length = programStreamLengthOf(path, frameMs_)) {
-        lengthMs_ = std::max(lengthMs_, *length);
-        lengthFixed_ = true;
-        // Before its first seek the demuxer counts from its first clock
-        // reference, not from the first frame.
-        if (!seekPaused(0))
-            return kInternalError;
-    }
-    if (child_) {
-        destination_ = Rect{0, 0, child_->width(), child_->height()};
-        if (!hasVideo_)
-            child_->show(false);
-    } else {
-        destination_ = source();
-    }
-    return kOk;
-}
-
-// After a failure reset it to READY, the pipeline prerolls again as at open.
-bool Playback::prerollAgain() {
-    GstState state = GST_STATE_VOID_PENDING;
-    gst_element_get_state(pipeline_.get(), &state, nullptr, 0);
-    if (state >= GST_STATE_PAUSED)
-        return true;
-    const GstStateChangeReturn change = startPaused();
-    if (change == GST_STATE_CHANGE_FAILURE) {
-        takeMessages();
-        return false;
-    }
-    return change != GST_STATE_CHANGE_ASYNC ||
-           waitFor(GST_MESSAGE_ASYNC_DONE, kOpenTimeout) == GST_MESSAGE_ASYNC_DONE;
-}
 
 Playback::~Playback() {
     seenErrors_.clear();
@@ -341,29 +42,22 @@ Playback::~Playback() {
     child_.reset();
 }
 
-bool Playback::queryLength() {
-    gint64 duration = 0;
-    if (!gst_element_query_duration(pipeline_.get(), GST_FORMAT_TIME, &duration) || duration <= 0)
-        return false;
-    lengthMs_ = duration / GST_MSECOND;
-    return true;
-}
-
-std::int64_t Playback::positionMs() {
+std::int64_t Playback::positionMs() const {
     if (run_.endedAtMs)
         return *run_.endedAtMs;
     gint64 position = 0;
-    if (!failure_ && gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &position) &&
-        position >= 0) {
-        previousPositionMs_ = lastPositionMs_;
-        lastPositionMs_ = std::clamp<std::int64_t>(position / GST_MSECOND, 0, lengthMs_);
-    }
+    if (!failure_ && gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &position) && position >= 0)
+        return std::clamp<std::int64_t>(position / GST_MSECOND, 0, lengthMs_);
     return lastPositionMs_;
 }
 
-std::int64_t Playback::lastFrameMs() const {
-    const double frame = frameMs_ > 0 ? frameMs_ : kDefaultFrameMs;
-    return std::max<std::int64_t>(0, lengthMs_ - static_cast<std::int64_t>(frame));
+void Playback::readPosition() {
+    if (run_.endedAtMs || failure_)
+        return;
+    previousPositionMs_ = lastPositionMs_;
+    previousReadAt_ = lastReadAt_;
+    lastPositionMs_ = positionMs();
+    lastReadAt_ = Clock::now();
 }
 
 Rect Playback::source() const {
@@ -383,6 +77,8 @@ const char* modeName(PlaybackMode mode) {
         return "playing";
     case PlaybackMode::Paused:
         return "paused";
+    case PlaybackMode::Seeking:
+        return "seeking";
     case PlaybackMode::Stopped:
         break;
     }
@@ -406,67 +102,6 @@ bool Playback::transition(PlaybackMode target, const char* why) {
     return true;
 }
 
-void Playback::fail(PlaybackFailure failure) {
-    if (failure.missingPlugin.empty())
-        failure.missingPlugin = missingPlugin_;
-    lastPositionMs_ = positionMs();
-    GST_CAT_INFO(tovimo_debug, "engine failed at %" G_GINT64_FORMAT " ms: %s; %s -> stopped", lastPositionMs_,
-                 failure.describe().c_str(), modeName(mode_));
-    failure_ = std::move(failure);
-    seenErrors_.clear();
-    stopRun();
-    mode_ = PlaybackMode::Stopped;
-    if (changed_)
-        changed_();
-    // Nothing is left half-running: a seek prerolls again from here.
-    gst_element_set_state(pipeline_.get(), GST_STATE_READY);
-}
-
-// A file that shrinks while it plays ends early without an error: the
-// demuxer takes the short read for the end of the stream.
-bool Playback::fileCutShort() const {
-    struct stat info {};
-    return !path_.empty() && fileSize_ > 0 && ::stat(path_.c_str(), &info) == 0 && info.st_size < fileSize_;
-}
-
-std::optional<std::int64_t> Playback::lastShownMs() const {
-    if (!hasVideo_ || !videoSink_ ||
-        !g_object_class_find_property(G_OBJECT_GET_CLASS(videoSink_.get()), "last-sample"))
-        return std::nullopt;
-    GstSample* sample = nullptr;
-    g_object_get(videoSink_.get(), "last-sample", &sample, nullptr);
-    if (!sample)
-        return std::nullopt;
-    std::optional<std::int64_t> shownMs;
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    const GstSegment* segment = gst_sample_get_segment(sample);
-    if (buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
-        const guint64 streamTime =
-            gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-        if (streamTime != GST_CLOCK_TIME_NONE)
-            shownMs =
-                std::clamp<std::int64_t>(static_cast<std::int64_t>(streamTime / GST_MSECOND), 0, lengthMs_);
-    }
-    gst_sample_unref(sample);
-    return shownMs;
-}
-
-void Playback::reachEnd() {
-    if (fileCutShort()) {
-        // Past the end of the data the sinks answer the stream's end: the
-        // last position read while it played is where it stopped.
-        // Once the sinks have ended, a position query answers the segment's
-        // end: the last picture shown says where the data ran out, and for
-        // audio alone a reading that jumped is not taken.
-        const bool readAfterEnd = lastPositionMs_ - previousPositionMs_ > kMaxReadingStepMs;
-        run_.endedAtMs = lastShownMs().value_or(readAfterEnd ? previousPositionMs_ : lastPositionMs_);
-        fail(PlaybackFailure{"the file was cut short while it played", {}, {}, {}});
-        return;
-    }
-    transition(PlaybackMode::Stopped, "stop at the end");
-    run_.endedAtMs = run_.playTo ? *run_.playTo : lengthMs_;
-}
-
 void Playback::handle(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS:
@@ -475,7 +110,15 @@ void Playback::handle(GstMessage* message) {
         reachEnd();
         break;
     case GST_MESSAGE_ERROR:
-        fail(failureOf(message));
+        if (detail::isAudioOutput(GST_MESSAGE_SRC(message))) {
+            // The errors of an output already replaced come after it.
+            if (soundLost_ &&
+                !gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(pipeline_.get())))
+                break;
+            if (!soundLost_ && playOnWithoutSound())
+                break;
+        }
+        fail(detail::failureOf(message));
         break;
     case GST_MESSAGE_ELEMENT:
         // A file that is recognised but has no demuxer or decoder here (a
@@ -522,31 +165,6 @@ void Playback::handle(GstMessage* message) {
     }
 }
 
-// An error that reached the bus clears the record of its sighting at once;
-// one still missing after a while from an element that went on to run (it
-// was not merely tried and thrown away by its bin) was swallowed, and fails
-// the engine as it would have.
-void Playback::checkSeenErrors() {
-    constexpr auto kGrace = std::chrono::milliseconds(100);
-    constexpr auto kForget = std::chrono::seconds(3);
-    const auto now = Clock::now();
-    for (auto it = seenErrors_.begin(); it != seenErrors_.end();) {
-        GstElement* element = it->element.get();
-        const ElementPtr parent(GST_ELEMENT_CAST(gst_object_get_parent(GST_OBJECT(element))));
-        GstState state = GST_STATE_VOID_PENDING;
-        gst_element_get_state(element, &state, nullptr, 0);
-        if (parent && state >= GST_STATE_PAUSED && now - it->seenAt >= kGrace) {
-            GST_CAT_INFO(tovimo_debug, "an error of %s never reached the bus", GST_ELEMENT_NAME(element));
-            fail(failureOf(it->message.get()));
-            return;
-        }
-        if (!parent || now - it->seenAt > kForget)
-            it = seenErrors_.erase(it);
-        else
-            ++it;
-    }
-}
-
 void Playback::takeMessages() {
     while (MessagePtr message{gst_bus_pop(bus_.get())})
         handle(message.get());
@@ -566,6 +184,28 @@ void Playback::handleNext(Clock::duration timeout) {
 
 void Playback::wake(GstBus* bus) {
     gst_bus_post(bus, gst_message_new_application(nullptr, gst_structure_new_empty("tovimo-wake")));
+}
+
+// With `types` 0, waits until the pipeline's state change is complete.
+GstMessageType Playback::waitWhileAlive(int types, Clock::duration quiet) {
+    constexpr auto kStep = std::chrono::milliseconds(100);
+    for (;;) {
+        if (types == 0) {
+            const auto change =
+                gst_element_get_state(pipeline_.get(), nullptr, nullptr,
+                                      static_cast<GstClockTime>(std::chrono::nanoseconds(kStep).count()));
+            if (change == GST_STATE_CHANGE_FAILURE) {
+                takeMessages();
+                return GST_MESSAGE_ERROR;
+            }
+            if (change != GST_STATE_CHANGE_ASYNC)
+                return GST_MESSAGE_ASYNC_DONE;
+        } else if (const auto ended = waitFor(types, kStep); ended != GST_MESSAGE_UNKNOWN) {
+            return ended;
+        }
+        if (life_->quietFor() > quiet)
+            return GST_MESSAGE_UNKNOWN;
+    }
 }
 
 // Reads messages until one of `types` comes from the pipeline (a duration
@@ -600,20 +240,22 @@ GstMessageType Playback::waitFor(int types, Clock::duration timeout) {
     }
 }
 
-// Seeks while not playing and waits until the new frame is shown. A playing
-// pipeline stops first; one reset by a failure prerolls again.
+// Seeks while not playing and waits until the new frame is shown, for as
+// long as the engine shows signs of life. A playing pipeline stops first;
+// one reset by a failure prerolls again.
 bool Playback::seekPaused(std::int64_t targetMs, std::optional<std::int64_t> stopMs) {
     if (mode_ == PlaybackMode::Playing && !transition(PlaybackMode::Stopped, "seek"))
         return false;
     if (!prerollAgain())
         return false;
-    // Leaving PLAYING completes first, so that the preroll awaited below is
-    // the one after the seek.
-    gst_element_get_state(pipeline_.get(), nullptr, nullptr,
-                          std::chrono::duration_cast<std::chrono::nanoseconds>(kSeekTimeout).count());
-    if (!seekTo(targetMs, stopMs))
+    // Leaving PLAYING completes first, and what it posted is taken in now:
+    // the preroll awaited below is the one after the seek, not the pause's.
+    if (waitWhileAlive(0, kQuietBound) == GST_MESSAGE_ERROR)
         return false;
-    const auto ended = waitFor(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS, kSeekTimeout);
+    takeMessages();
+    if (failure_ || !seekTo(targetMs, stopMs))
+        return false;
+    const auto ended = waitWhileAlive(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS, kQuietBound);
     return ended != GST_MESSAGE_ERROR && ended != GST_MESSAGE_UNKNOWN;
 }
 
@@ -626,37 +268,6 @@ void Playback::fitVideoToWindow() {
     PadPtr pad(gst_element_get_static_pad(videoSink_.get(), "sink"));
     if (pad)
         gst_pad_push_event(pad.get(), gst_event_new_reconfigure());
-}
-
-// From the streams the engine found; their caps come from the parsers, so
-// they carry the picture size and rate, and their tags the orientation.
-void Playback::readVideoFormat() {
-    hasVideo_ = false;
-    if (!streams_)
-        return;
-    const guint count = gst_stream_collection_get_size(streams_.get());
-    for (guint i = 0; i < count && !hasVideo_; ++i) {
-        GstStream* stream = gst_stream_collection_get_stream(streams_.get(), i);
-        if (!(gst_stream_get_stream_type(stream) & GST_STREAM_TYPE_VIDEO))
-            continue;
-        hasVideo_ = true;
-        const TagListPtr tags(gst_stream_get_tags(stream));
-        turned_ = turnsSideways(tags.get());
-        const CapsPtr caps(gst_stream_get_caps(stream));
-        const GstStructure* format =
-            caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
-        if (!format)
-            continue;
-        gst_structure_get_int(format, "width", &videoWidth_);
-        gst_structure_get_int(format, "height", &videoHeight_);
-        gint numerator = 0;
-        gint denominator = 0;
-        if (gst_structure_get_fraction(format, "pixel-aspect-ratio", &numerator, &denominator) &&
-            numerator > 0 && denominator > 0)
-            videoWidth_ = static_cast<int>(static_cast<gint64>(videoWidth_) * numerator / denominator);
-        if (gst_structure_get_fraction(format, "framerate", &numerator, &denominator) && numerator > 0)
-            frameMs_ = 1000.0 * denominator / numerator;
-    }
 }
 
 std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std::int32_t> to, bool repeat,
@@ -687,7 +298,7 @@ std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std
     }
     run_ = PlayRun{std::nullopt, to, repeat, start};
     // A caller that has given up on this play has been told it failed.
-    if (abandoned_ && abandoned_->load()) {
+    if (mayStart_ && !mayStart_()) {
         if (mode_ != PlaybackMode::Stopped)
             transition(PlaybackMode::Stopped, "play given up");
         return kInternalError;
@@ -740,6 +351,8 @@ std::uint32_t Playback::seek(SeekTarget target, std::int64_t positionMs) {
                 "the seek to " + std::to_string(targetMs) + " ms was refused or timed out", {}, {}, {}});
         return kInternalError;
     }
+    // An end the pipeline reported before the seek is not where it stands.
+    stopRun();
     if (targetMs >= lengthMs_)
         run_.endedAtMs = lengthMs_;
     lastPositionMs_ = targetMs;

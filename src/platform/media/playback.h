@@ -25,9 +25,12 @@ struct PlaybackOptions {
 
 inline constexpr std::uint32_t kChildStyle = 0x40000000;
 
-enum class PlaybackMode { Stopped, Playing, Paused };
+// Seeking is never a Playback's own mode: it is how a device tells a seek
+// that its engine has not finished yet.
+enum class PlaybackMode { Stopped, Playing, Paused, Seeking };
 
-// The mode as `status ... mode` answers it: "stopped", "playing", "paused".
+// The mode as `status ... mode` answers it: "stopped", "playing", "paused",
+// "seeking".
 const char* modeName(PlaybackMode mode);
 
 // Why the engine failed, as GStreamer told it; one line of text.
@@ -49,12 +52,31 @@ struct PlayRun {
     std::int64_t repeatFromMs = 0;
 };
 
+// When the engine last showed a sign of life: bytes from the media's source
+// (marked from the streaming threads), a position that moved, a command
+// that got through. Whether it is stalled is judged from this alone.
+class Liveness {
+    using Clock = std::chrono::steady_clock;
+
+public:
+    Liveness() { mark(); }
+    void mark() { lastNs_.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed); }
+    Clock::duration quietFor() const {
+        return Clock::now().time_since_epoch() - Clock::duration(lastNs_.load(std::memory_order_relaxed));
+    }
+
+private:
+    std::atomic<Clock::rep> lastNs_{0};
+};
+
 // One media file on a GStreamer playbin3 (playbin would ready its video sink
 // for audio-only media too, some 50 ms per open), owned and driven on one
 // thread only: the engine thread of engine_thread.h, which reads the bus as
-// messages arrive (handleNext) and runs commands in between. Calls may wait
-// on the engine for as long as a stalled read lasts: callers that must not
-// wait go through the engine thread.
+// messages arrive (handleNext), reads the position once a tick while playing
+// (readPosition) and runs commands in between. Calls may wait on the engine
+// for as long as a stalled read lasts: callers that must not wait go
+// through the engine thread. Waits on the pipeline are judged by progress
+// (liveness()), never by how long healthy work takes.
 //
 // Every method answers 0 or an error code of error_codes.h.
 //
@@ -68,9 +90,9 @@ struct PlayRun {
 //   resets the pipeline to READY and the mode to stopped. A failure blocks
 //   play and resume (kInternalError) until a seek prerolls again and clears
 //   it; pause, stop and queries still answer;
-// - positionMs() alone decides what the position is, and at the end of the
-//   stream it answers the end point (the length, or the `to` of the play
-//   that ended) while the mode is stopped;
+// - positionMs() alone decides what the position is, without side effects,
+//   and at the end of the stream it answers the end point (the length, or
+//   the `to` of the play that ended) while the mode is stopped;
 // - a play at the end of the media leaves it there; only a seek or a play
 //   `from` moves it away;
 // - the child window, when there is one, outlives every use the video sink
@@ -101,10 +123,13 @@ public:
     static void wake(GstBus* bus);
     GstBus* bus() const { return bus_.get(); }
 
-    // While `flag` is set, the command in progress has been given up by its
-    // caller (it answered an error): a play then ends stopped instead of
-    // starting late. Null for none.
-    void watchAbandon(const std::atomic<bool>* flag) { abandoned_ = flag; }
+    // Asked right before playback starts; false when the command has been
+    // given up (its caller was told it failed): the play then ends stopped
+    // instead of starting late.
+    void onStart(std::function<bool()> mayStart) { mayStart_ = std::move(mayStart); }
+    const std::shared_ptr<Liveness>& liveness() const { return life_; }
+    // The picture's window, or null; it lives as long as this object.
+    X11ChildWindow* window() const { return child_.get(); }
     // Called after every change of mode and every failure, on this thread,
     // so that what the engine last knew can be told while it is stuck.
     void onChange(std::function<void()> changed) { changed_ = std::move(changed); }
@@ -123,7 +148,14 @@ public:
     std::uint32_t showWindow(bool show);
 
     std::int64_t lengthMs() const { return lengthMs_; }
-    std::int64_t positionMs();
+    std::int64_t positionMs() const;
+    // The engine's tick while playing: one reading of the position, kept
+    // with its time (where a file cut short stopped is judged from these).
+    void readPosition();
+    // Stopped where a run ended, until the media moves away.
+    bool ended() const { return run_.endedAtMs.has_value(); }
+    // The file shrank while it played: what is gone cannot be sought.
+    bool sourceLost() const { return sourceLost_; }
     std::int32_t volume() const { return volume_; }
     PlaybackMode mode() const { return mode_; }
     bool hasVideo() const { return hasVideo_; }
@@ -169,7 +201,13 @@ private:
     std::int64_t lastFrameMs() const;
     bool atEndOfMedia() const { return run_.endedAtMs && *run_.endedAtMs >= lengthMs_; }
     void handle(GstMessage* message);
+    // The audio output failed (the sound server went away): the media plays
+    // on from where it was, without sound. False when that failed too.
+    bool playOnWithoutSound();
     void checkSeenErrors();
+    // Waits for one of `types` while the engine shows signs of life, and
+    // at most `quiet` past the last one.
+    GstMessageType waitWhileAlive(int types, Clock::duration quiet);
     GstMessageType waitFor(int types, Clock::duration timeout);
     void readVideoFormat();
     void fitVideoToWindow();
@@ -187,12 +225,17 @@ private:
     bool lengthFixed_ = false; // the length was read from the file, not the demuxer
     std::int64_t lastPositionMs_ = 0;
     std::int64_t previousPositionMs_ = 0; // the reading before lastPositionMs_
+    Clock::time_point lastReadAt_{};
+    Clock::time_point previousReadAt_{};
+    bool sourceLost_ = false;
+    bool soundLost_ = false; // the audio output failed and was replaced by a silent one
     PlayRun run_;
     std::int32_t volume_ = 1000;
     std::optional<PlaybackFailure> failure_;
     std::string missingPlugin_; // what the engine last found missing
     std::vector<SeenError> seenErrors_;
-    const std::atomic<bool>* abandoned_ = nullptr;
+    std::function<bool()> mayStart_;
+    std::shared_ptr<Liveness> life_ = std::make_shared<Liveness>();
     std::function<void()> changed_;
 
     bool hasVideo_ = false;

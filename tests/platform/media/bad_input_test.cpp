@@ -243,5 +243,42 @@ TEST(DamagedFile, CutShortWhilePlayingStopsWhereItEndedAndFails) {
     EXPECT_EQ(service.sendString("close a", nullptr, 0), kOk);
 }
 
+// The same for sound alone, where no picture tells where the data ran out:
+// the device stops near where the cut is, not at the length it read at
+// open, and says why.
+TEST(DamagedFile, CutShortAudioStopsWhereItsDataEnded) {
+    ::unsetenv("DISPLAY");
+    for (const char* kind : {"wav", "mp3"}) {
+        SCOPED_TRACE(kind);
+        ScratchFolder folder;
+        const std::string clip = folder.file(std::string("long.") + kind);
+        const std::string encoder = std::string(kind) == "wav" ? "wavenc" : "lamemp3enc ! xingmux ! id3v2mux";
+        const std::string command =
+            "timeout 120 gst-launch-1.0 -q audiotestsrc num-buffers=80 "
+            "samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=2 ! audioconvert ! " +
+            encoder + " ! filesink location=\"" + clip + "\" >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        MciService service;
+        std::uint32_t code = 0;
+        answer(service, "open " + clip + " alias a", code);
+        ASSERT_EQ(code, kOk);
+        const long length = std::atol(answer(service, "status a length", code).c_str());
+        ASSERT_GT(length, 7000);
+        ASSERT_EQ(service.sendString("play a", nullptr, 0), kOk);
+        const auto deadline = Clock::now() + std::chrono::seconds(40);
+        while (std::atol(answer(service, "status a position", code).c_str()) < 300 && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::filesystem::resize_file(clip, std::filesystem::file_size(clip) / 2);
+        while (answer(service, "status a mode", code) == "playing" && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const long position = std::atol(answer(service, "status a position", code).c_str());
+        EXPECT_LT(position, length - 2000) << "it stopped near the cut, not at the end";
+        EXPECT_GT(position, length / 2 - 1500) << "the half left plays";
+        EXPECT_EQ(service.sendString("play a", nullptr, 0), kInternalError);
+        EXPECT_NE(service.lastFailureReason().find("cut short"), std::string::npos)
+            << service.lastFailureReason();
+    }
+}
+
 } // namespace
 } // namespace tovimo::media

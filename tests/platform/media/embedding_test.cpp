@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
@@ -206,6 +207,48 @@ TEST_F(Embedding, RefusesAParentThatIsNoWindow) {
     const std::string open = "open " + clip + " alias Media parent 12345 style 1073741824";
     EXPECT_EQ(service.sendString(open.c_str(), nullptr, 0), 347u);
     EXPECT_EQ(service.sendString("close all", nullptr, 0), 0u);
+}
+
+// A share that stops answering holds the engine's teardown until the read
+// returns; the picture of the closed device must not stay on screen that
+// long.
+TEST_F(Embedding, ClosingAStuckEngineTakesItsPictureAwayAtOnce) {
+    if (const std::string reason = testing::StallingMount::unusableReason(); !reason.empty())
+        GTEST_SKIP() << reason;
+    testing::ScratchFolder folder;
+    const std::string clip = folder.file("long.mp4");
+    ASSERT_TRUE(testing::makeLongMp4(clip));
+    testing::StallingMount mount(clip, std::filesystem::file_size(clip) / 2);
+    ASSERT_TRUE(mount.mounted());
+    MciService service;
+    ASSERT_EQ(service.sendString(openInParent(mount.file()).c_str(), nullptr, 0), 0u);
+    ASSERT_EQ(service.sendString("play Media", nullptr, 0), 0u);
+    ASSERT_TRUE(mount.waitForStall(std::chrono::seconds(30)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto viewableChildren = [this] {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        int viewable = 0;
+        if (XQueryTree(display_, parent_, &root, &parent, &children, &count)) {
+            for (unsigned int i = 0; i < count; ++i) {
+                XWindowAttributes attributes;
+                if (XGetWindowAttributes(display_, children[i], &attributes) &&
+                    attributes.map_state == IsViewable)
+                    ++viewable;
+            }
+            XFree(children);
+        }
+        return viewable;
+    };
+    EXPECT_EQ(viewableChildren(), 1) << "the picture shows while it plays";
+    EXPECT_EQ(service.sendString("close all", nullptr, 0), 0u);
+    EXPECT_EQ(viewableChildren(), 0) << "the closed device's picture is gone";
+    mount.release();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (runningEngines() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
 } // namespace

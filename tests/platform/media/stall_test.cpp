@@ -171,24 +171,65 @@ TEST_F(StalledSource, CloseAnswersAtOnceWithoutAnyCommandBefore) {
     EXPECT_GE(runningEngines(), 1) << "the stuck engine is torn down away from the caller";
 }
 
-// A play from a position while playing stops to seek; a seek that cannot
-// finish fails the play, and mode and pipeline then agree: nothing plays,
-// also once the source answers again.
-TEST_F(StalledSource, AFailedPlayFromLeavesTheDeviceStopped) {
+// A play from a position while playing stops to seek, and the seek waits on
+// the stuck read. It is accepted like any command; once the engine has had
+// no byte and no moving position for a while, the device says the source
+// has stopped answering, and what was queued behind the stuck seek is given
+// up: neither the seek's play nor a resume queued after it starts when the
+// source answers again. Mode and pipeline then agree: nothing plays.
+TEST_F(StalledSource, AStalledDeviceGivesUpWhatItWasAskedAndStaysStopped) {
     playIntoTheStall();
+    const auto stalledAt = Clock::now() - std::chrono::milliseconds(500);
     const Answer play = send(service, "play a from 0");
-    EXPECT_EQ(play.code, kInternalError);
     EXPECT_LT(play.took, kAnswerBound);
+    if (play.code == kOk) {
+        EXPECT_EQ(send(service, "status a position").reply, "0")
+            << "the seek's target, while it is on its way";
+        send(service, "pause a");
+        send(service, "resume a");
+    }
+    // Within a few seconds of the last byte, actions are refused as stalled.
+    Answer refused{};
+    ASSERT_TRUE(waitFor(
+        [&] {
+            refused = send(service, "setaudio a volume to 500");
+            return refused.code == kInternalError;
+        },
+        std::chrono::seconds(10)));
+    std::printf("stalled: refused %lld ms after the read stuck\n", ms(Clock::now() - stalledAt));
+    EXPECT_LT(Clock::now() - stalledAt, std::chrono::seconds(5));
+    EXPECT_LT(refused.took, kAnswerBound);
+    EXPECT_NE(service.lastFailureReason().find("stopped answering"), std::string::npos);
     EXPECT_NE(send(service, "status a mode").reply, "playing");
     mount->release();
-    // Once the engine is done with the play it was given, the device works again.
-    ASSERT_TRUE(waitFor([&] { return send(service, "pause a").code == kOk; }, std::chrono::seconds(20)));
+    // Once the engine is done with the seek it was given, the device works again.
+    ASSERT_TRUE(waitFor(
+        [&] { return !send(service, "status a mode").reply.empty() && send(service, "stop a").code == kOk; },
+        std::chrono::seconds(20)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(send(service, "status a mode").reply, "stopped");
     const Answer held = send(service, "status a position");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(send(service, "status a position").reply, held.reply) << "nothing plays";
     EXPECT_EQ(send(service, "play a from 0").code, kOk);
     EXPECT_EQ(send(service, "status a mode").reply, "playing");
+}
+
+// Commands to every device ask each in turn: five devices stuck on the same
+// share answer within one bound together, not five.
+TEST_F(StalledSource, CommandsToAllStuckDevicesAnswerWithinOneBound) {
+    const char* const names[] = {"a", "b", "c", "d", "e"};
+    for (const char* name : names)
+        ASSERT_EQ(send(service, "open " + mount->file() + " alias " + name).code, kOk) << name;
+    ASSERT_EQ(send(service, "play all").code, kOk);
+    ASSERT_TRUE(mount->waitForStall(std::chrono::seconds(30)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const char* command : {"play all from 0", "pause all", "stop all", "play all", "close all"}) {
+        const Answer answer = send(service, command);
+        std::printf("stalled: %-28s %5lld ms, code %u\n", command, ms(answer.took), answer.code);
+        EXPECT_LT(answer.took, kAnswerBound) << command;
+    }
+    EXPECT_EQ(send(service, "status a mode").code, kInvalidDeviceName);
 }
 
 } // namespace

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The end of the stream: where it ended, and whether the file was cut short under it.
+#include "platform/media/playback.h"
+
+#include "platform/media/playback_detail.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+#define GST_CAT_DEFAULT tovimo_debug
+
+namespace tovimo::media {
+
+namespace {
+
+// How far a reading may run ahead of the time since the one before it.
+constexpr auto kReadingSlack = std::chrono::milliseconds(500);
+// Where a seek to the length lands when the frame rate is not known.
+constexpr double kDefaultFrameMs = 40;
+
+} // namespace
+
+std::int64_t Playback::lastFrameMs() const {
+    const double frame = frameMs_ > 0 ? frameMs_ : kDefaultFrameMs;
+    return std::max<std::int64_t>(0, lengthMs_ - static_cast<std::int64_t>(frame));
+}
+
+// A file that shrinks while it plays ends early without an error: the
+// demuxer takes the short read for the end of the stream.
+bool Playback::fileCutShort() const {
+    struct stat info {};
+    return !path_.empty() && fileSize_ > 0 && ::stat(path_.c_str(), &info) == 0 && info.st_size < fileSize_;
+}
+
+std::optional<std::int64_t> Playback::lastShownMs() const {
+    if (!hasVideo_ || !videoSink_ ||
+        !g_object_class_find_property(G_OBJECT_GET_CLASS(videoSink_.get()), "last-sample"))
+        return std::nullopt;
+    GstSample* sample = nullptr;
+    g_object_get(videoSink_.get(), "last-sample", &sample, nullptr);
+    if (!sample)
+        return std::nullopt;
+    std::optional<std::int64_t> shownMs;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    if (buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
+        const guint64 streamTime =
+            gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+        if (streamTime != GST_CLOCK_TIME_NONE)
+            shownMs =
+                std::clamp<std::int64_t>(static_cast<std::int64_t>(streamTime / GST_MSECOND), 0, lengthMs_);
+    }
+    gst_sample_unref(sample);
+    return shownMs;
+}
+
+void Playback::reachEnd() {
+    if (fileCutShort()) {
+        // Past the end of the data the sinks answer the stream's end: the
+        // last position read while it played is where it stopped.
+        // Once the sinks have ended, a position query answers the segment's
+        // end: the last picture shown says where the data ran out, and for
+        // audio alone a reading that jumped is not taken.
+        const auto step = std::chrono::milliseconds(lastPositionMs_ - previousPositionMs_);
+        const bool readAfterEnd = step > lastReadAt_ - previousReadAt_ + kReadingSlack;
+        sourceLost_ = true;
+        run_.endedAtMs = lastShownMs().value_or(readAfterEnd ? previousPositionMs_ : lastPositionMs_);
+        fail(PlaybackFailure{"the file was cut short while it played", {}, {}, {}});
+        return;
+    }
+    transition(PlaybackMode::Stopped, "stop at the end");
+    run_.endedAtMs = run_.playTo ? *run_.playTo : lengthMs_;
+}
+
+} // namespace tovimo::media
