@@ -49,8 +49,7 @@ unsigned long socketInode(int dirFd, const char* name) {
 }
 
 // Calls `visit(fd, inode)` for every open socket but the listing's own.
-template <typename Visit>
-void forEachSocket(Visit visit) {
+template <typename Visit> void forEachSocket(Visit visit) {
     DIR* fds = ::opendir("/proc/self/fd");
     if (!fds)
         return;
@@ -112,5 +111,5 @@ void endLeavingStuckReadsBehind(int status) {
 } // namespace tovimo::app
 
 // Before any library's constructor can open a connection of its own.
-[[gnu::used, gnu::section(".preinit_array")]] static void (*const kNoteInheritedSockets)(int, char**, char**) =
-    &tovimo::app::noteInheritedSockets;
+[[gnu::used, gnu::section(".preinit_array")]] static void (*const kNoteInheritedSockets)(
+    int, char**, char**) = &tovimo::app::noteInheritedSockets;

@@ -240,12 +240,9 @@ TEST_F(Remote, WhatTheRequestsCanDoFollowsTheDeviceAndThePathBox) {
         bool play, pause, seek;
     };
     const Case cases[] = {
-        {"", "", "0", false, false, false},
-        {kPath, "", "0", true, false, false},
-        {kPath, "stopped", "0", true, true, false},
-        {kPath, "playing", "10500", true, true, true},
-        {"", "paused", "10500", true, true, true},
-        {"", "", "10500", false, false, false},
+        {"", "", "0", false, false, false},         {kPath, "", "0", true, false, false},
+        {kPath, "stopped", "0", true, true, false}, {kPath, "playing", "10500", true, true, true},
+        {"", "paused", "10500", true, true, true},  {"", "", "10500", false, false, false},
     };
     int expectedChanges = 0;
     desktop::PlayerState previous = remote.state();

@@ -80,7 +80,8 @@ TEST(ProcessEnd, ShutsTheProcesssOwnConnectionsAndNoSocketItWasGiven) {
     pollfd wait{connection.fd, POLLIN, 0};
     EXPECT_EQ(::poll(&wait, 1, 60'000), 1);
     char byte = 0;
-    EXPECT_EQ(::recv(connection.fd, &byte, 1, MSG_DONTWAIT), 0) << "the process's own connection was not shut";
+    EXPECT_EQ(::recv(connection.fd, &byte, 1, MSG_DONTWAIT), 0)
+        << "the process's own connection was not shut";
 
     EXPECT_TRUE(stillCarries(outputTheirs.fd, outputOurs.fd)) << "standard output was shut";
     EXPECT_TRUE(stillCarries(outputOurs.fd, outputTheirs.fd)) << "standard output was shut";

@@ -147,7 +147,7 @@ TEST(FavouritesStore, SavesDeleteNoOtherFile) {
     // user's too, so every one stays as it was.
     TempFolder folder;
     const QStringList others{"datadoc.tvq.Before", "datadoc.tvq.backup", "datadoc.tvq.new-99999-0",
-                             "datadoc.tvq.orig", "datadoc.tvq.qZxWvY", "other.new-1"};
+                             "datadoc.tvq.orig",   "datadoc.tvq.qZxWvY", "other.new-1"};
     for (const QString& name : others)
         writeFile(folder.file(name), "kept: " + name.toStdString());
     const std::string path = native(folder.file("datadoc.tvq"));

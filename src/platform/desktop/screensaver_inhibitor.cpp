@@ -154,8 +154,7 @@ void ScreenSaverInhibitor::answered(QDBusPendingCallWatcher& watcher) {
     pending_ = nullptr;
     const std::optional<Held> granted = grantOf(watcher, pendingService_);
     const QDBusError::ErrorType error = watcher.error().type();
-    absentWhenAsked_[static_cast<std::size_t>(pendingService_)] =
-        error == QDBusError::ServiceUnknown;
+    absentWhenAsked_[static_cast<std::size_t>(pendingService_)] = error == QDBusError::ServiceUnknown;
     if (granted && wanted_) {
         held_ = granted;
         state_ = State::Holding;

@@ -97,12 +97,9 @@ TEST_F(Mpris, DescribesTheApplicationAndWhatItCanDo) {
     for (const auto& [name, value] : root)
         EXPECT_EQ(property(kRoot, name), value) << name.toStdString();
     const std::pair<QString, QVariant> playerProperties[] = {
-        {QStringLiteral("CanControl"), true},
-        {QStringLiteral("CanGoNext"), false},
-        {QStringLiteral("CanGoPrevious"), false},
-        {QStringLiteral("Rate"), 1.0},
-        {QStringLiteral("Volume"), 0.5},
-        {QStringLiteral("Position"), qlonglong{4000000}},
+        {QStringLiteral("CanControl"), true},     {QStringLiteral("CanGoNext"), false},
+        {QStringLiteral("CanGoPrevious"), false}, {QStringLiteral("Rate"), 1.0},
+        {QStringLiteral("Volume"), 0.5},          {QStringLiteral("Position"), qlonglong{4000000}},
     };
     for (const auto& [name, value] : playerProperties)
         EXPECT_EQ(property(kPlayer, name), value) << name.toStdString();
@@ -188,7 +185,8 @@ TEST_F(Mpris, OpenUriTakesFileUrisOnlyAndRefusesTheRestWithAnError) {
         const QDBusMessage reply = call(kPlayer, QStringLiteral("OpenUri"), {QString::fromUtf8(c.uri)});
         if (c.opens) {
             EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << c.uri;
-            EXPECT_EQ(player.requests, QStringList{QStringLiteral("openAndPlay ") + QString::fromUtf8(c.opens)})
+            EXPECT_EQ(player.requests,
+                      QStringList{QStringLiteral("openAndPlay ") + QString::fromUtf8(c.opens)})
                 << c.uri;
         } else {
             EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << c.uri;

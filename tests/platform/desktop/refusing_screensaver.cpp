@@ -18,8 +18,9 @@ class RefusingScreenSaver : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 public slots:
     uint Inhibit(const QString&, const QString&) {
-        connection().send(message().createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
-                                                     QStringLiteral("nothing to inhibit here")));
+        connection().send(
+            message().createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
+                                       QStringLiteral("nothing to inhibit here")));
         setDelayedReply(true);
         // A round trip to the bus: the refusal, sent before it, is out.
         connection().interface()->isServiceRegistered(QStringLiteral("org.freedesktop.DBus"));

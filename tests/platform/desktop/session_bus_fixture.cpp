@@ -18,29 +18,29 @@ PrivateSessionBus::PrivateSessionBus(const QString& serviceFolder) {
     QFile config(configPath);
     if (!config.open(QIODevice::WriteOnly))
         return;
-    config.write(QStringLiteral(
-                     "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                     " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                     "<busconfig>\n"
-                     "  <type>session</type>\n"
-                     "  <listen>unix:tmpdir=/tmp</listen>\n"
-                     "  <servicedir>%1</servicedir>\n"
-                     "  <policy context=\"default\">\n"
-                     "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                     "    <allow eavesdrop=\"true\"/>\n"
-                     "    <allow own=\"*\"/>\n"
-                     "  </policy>\n"
-                     "</busconfig>\n")
-                     .arg(serviceFolder.toHtmlEscaped())
-                     .toUtf8());
+    config.write(
+        QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                       " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                       "<busconfig>\n"
+                       "  <type>session</type>\n"
+                       "  <listen>unix:tmpdir=/tmp</listen>\n"
+                       "  <servicedir>%1</servicedir>\n"
+                       "  <policy context=\"default\">\n"
+                       "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                       "    <allow eavesdrop=\"true\"/>\n"
+                       "    <allow own=\"*\"/>\n"
+                       "  </policy>\n"
+                       "</busconfig>\n")
+            .arg(serviceFolder.toHtmlEscaped())
+            .toUtf8());
     config.close();
     start({QStringLiteral("--config-file=") + configPath});
 }
 
 void PrivateSessionBus::start(QStringList arguments) {
     QProcess daemon;
-    arguments << QStringLiteral("--fork") << QStringLiteral("--nopidfile") << QStringLiteral("--print-address=1")
-              << QStringLiteral("--print-pid=1");
+    arguments << QStringLiteral("--fork") << QStringLiteral("--nopidfile")
+              << QStringLiteral("--print-address=1") << QStringLiteral("--print-pid=1");
     daemon.start(QStringLiteral("dbus-daemon"), arguments);
     if (!daemon.waitForFinished(10000) || daemon.exitCode() != 0)
         return;
