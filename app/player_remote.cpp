@@ -71,9 +71,12 @@ desktop::PlayerState PlayerRemote::readDevice() {
     // The device's volume is kept while none is open: the next one opens at
     // full volume anyway.
     reading.volume = state_.volume;
+    // The Play button opens the path in the box when nothing is open.
+    reading.canPlay = !form_.Text2.Text().isEmpty();
     const std::optional<QString> mode = deviceMode();
     if (!mode)
         return reading;
+    reading.canPlay = reading.canPause = true;
     reading.status = statusOfMode(mode);
     reading.positionUs =
         std::int64_t{player::queryStatusNumber(media_, "status Media position").value_or(0)} *
@@ -81,6 +84,7 @@ desktop::PlayerState PlayerRemote::readDevice() {
     if (trackNumber_ != 0) {
         const std::int32_t lengthMs = player::queryStatusNumber(media_, "status Media length").value_or(0);
         reading.track = {trackNumber_, trackPath_, std::int64_t{lengthMs} * kMicrosecondsPerMillisecond};
+        reading.canSeek = lengthMs > 0;
     }
     reading.showsVideo = media_.sendString("where Media source", nullptr, 0) == 0;
     if (const std::optional<std::int32_t> level = player::queryStatusNumber(media_, "status Media volume"))
@@ -97,6 +101,9 @@ void PlayerRemote::refresh() {
         emit playbackStatusChanged();
     if (state_.volume != previous.volume)
         emit volumeChanged();
+    if (state_.canPlay != previous.canPlay || state_.canPause != previous.canPause ||
+        state_.canSeek != previous.canSeek)
+        emit capabilitiesChanged();
 }
 
 void PlayerRemote::setVolume(double volume) {
@@ -148,7 +155,11 @@ void PlayerRemote::seekBy(std::int64_t offsetUs) {
     if (!deviceMode())
         return;
     const std::int64_t positionMs = player::queryStatusNumber(media_, "status Media position").value_or(0);
-    seekToSeconds(nearestWholeSecond(positionMs * kMicrosecondsPerMillisecond + offsetUs));
+    const std::int64_t targetUs = positionMs * kMicrosecondsPerMillisecond + offsetUs;
+    if (const std::optional<std::int32_t> lengthMs = player::queryStatusNumber(media_, "status Media length");
+        lengthMs && *lengthMs > 0 && targetUs > std::int64_t{*lengthMs} * kMicrosecondsPerMillisecond)
+        return;
+    seekToSeconds(nearestWholeSecond(targetUs));
 }
 
 void PlayerRemote::seekTo(std::int64_t positionUs) {

@@ -10,8 +10,11 @@
 namespace tovimo::app {
 
 // Ends the process with `status` after letting go of all of that: every
-// socket is shut down, so the X server destroys the windows and the bus
-// drops the names at once, and the instance lock is released. Exit handlers
+// socket the process opened itself is shut down, so the X server destroys
+// the windows and the bus drops the names at once, and the instance lock is
+// released. Sockets that were open when the process started (the standard
+// streams, a launcher's or the journal's) are shared with other processes
+// and stay as they are, whatever descriptor they sit on now. Exit handlers
 // and static destructors do not run. Call once the QApplication is gone; the
 // stuck thread ends with the process when its read returns.
 [[noreturn]] void endLeavingStuckReadsBehind(int status);

@@ -5,9 +5,7 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <algorithm>
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -57,20 +55,6 @@ void takeOverAttributes(int fd, const std::string& target) {
     ::fchmod(fd, old.st_mode & 07777);
 }
 
-// What QSaveFile leaves when its writer dies before the rename: "<file>."
-// and six letters, where the system cannot make unnamed files. Earlier
-// versions of this program named theirs "<file>.new-<pid>-<n>".
-bool isTemporaryOf(std::string_view name, std::string_view file) {
-    if (name.size() <= file.size() + 1 || name.substr(0, file.size()) != file || name[file.size()] != '.')
-        return false;
-    const std::string_view suffix = name.substr(file.size() + 1);
-    if (suffix.substr(0, 4) == "new-")
-        return true;
-    return suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](char c) {
-               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-           });
-}
-
 std::string folderOf(const std::string& file) {
     return std::filesystem::path(file).parent_path().string();
 }
@@ -106,22 +90,6 @@ private:
     int error_ = 0;
 };
 
-// Temporaries of `target` that a writer which crashed between creating and
-// renaming them left behind. Only called under the folder's lock, when no
-// other writer can be midway.
-void removeLeftoverTemporaries(const std::string& target) {
-    const std::filesystem::path targetPath(target);
-    const std::string file = targetPath.filename().string();
-    const std::string folder = targetPath.parent_path().string();
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent* entry = ::readdir(dir))
-        if (isTemporaryOf(entry->d_name, file))
-            ::unlinkat(::dirfd(dir), entry->d_name, 0);
-    ::closedir(dir);
-}
-
 // The folder of `path`'s write target, created and locked; the target's name
 // in `target`.
 struct LockedTarget {
@@ -135,8 +103,6 @@ struct LockedTarget {
         }
         lock.emplace(folderOf(target));
         error = lock->error();
-        if (error == 0)
-            removeLeftoverTemporaries(target);
     }
     std::string target;
     std::optional<FolderLock> lock;
@@ -219,18 +185,37 @@ int replaceFileBytes(const std::string& path, std::string_view bytes) {
         return EISDIR;
 
     // Writes to a new file beside the target, flushed to disk and renamed
-    // over it at commit; dropped unless committed.
+    // over it at commit; dropped unless committed. QSaveFile::commit() alone
+    // is not enough: it flushes the write buffer, where a small content sits
+    // whole, and syncs without looking at either outcome, so a full disk
+    // would rename an empty file over the old one. Hence the explicit flush
+    // and sync, each checked, before it. Once the data is on disk the close
+    // that follows the rename has nothing left to fail on.
     QSaveFile file(QFile::decodeName(target.c_str()));
     errno = 0;
     if (failsAt(ReplaceStep::Create) || !file.open(QIODevice::WriteOnly))
         return failure();
+    const auto abandon = [&file] {
+        const int error = failure();
+        file.cancelWriting();
+        return error;
+    };
     takeOverAttributes(file.handle(), target);
     const auto size = static_cast<qint64>(bytes.size());
     errno = 0;
     if (failsAt(ReplaceStep::Write) || file.write(bytes.data(), size) != size)
-        return failure();
+        return abandon();
     errno = 0;
-    if (failsAt(ReplaceStep::Sync) || failsAt(ReplaceStep::Rename) || !file.commit())
+    if (failsAt(ReplaceStep::Flush) || !file.flush())
+        return abandon();
+    errno = 0;
+    // EINVAL: a file system that has nothing to sync.
+    if (failsAt(ReplaceStep::Sync) || (::fdatasync(file.handle()) != 0 && errno != EINVAL))
+        return abandon();
+    errno = 0;
+    if (file.error() != QFileDevice::NoError)
+        return abandon();
+    if (failsAt(ReplaceStep::Rename) || !file.commit())
         return failure();
     return 0;
 }

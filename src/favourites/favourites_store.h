@@ -49,9 +49,9 @@ int replaceFileBytes(const std::string& path, std::string_view bytes);
 // same time. Each holds an flock on the folder of the file's writeTarget for
 // its whole read and write (the folder, not a file beside the favourites, so
 // that the folder holds nothing else; a lock file would be replaced by the
-// rename), and removes the temporaries that a crashed writer left behind:
-// "<file>." followed by six letters, or by "new-" (so a file of the user's
-// named like "datadoc.tvq.backup" would go too).
+// rename). They delete nothing: a name such as "datadoc.tvq.backup" may be
+// the user's own copy, and a temporary that a crashed writer left (only
+// where the file system cannot make unnamed files) cannot be told from one.
 // Both return 0 or an errno; on a failure the file is as it was.
 //
 // Appends CR LF and `entry` to the file as it is now.
@@ -68,9 +68,8 @@ struct RemoveResult {
 RemoveResult removeEntry(const std::string& path, std::string_view entry, int occurrence);
 
 // Test seam: makes every later replacement fail at the given step with EIO,
-// before that step touches anything (Sync and Rename are both the commit);
-// nullopt restores normal work.
-enum class ReplaceStep { Create, Write, Sync, Rename };
+// before that step touches anything; nullopt restores normal work.
+enum class ReplaceStep { Create, Write, Flush, Sync, Rename };
 void failReplaceAtForTesting(std::optional<ReplaceStep> step);
 
 } // namespace tovimo::favourites

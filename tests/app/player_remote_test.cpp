@@ -184,6 +184,7 @@ TEST_F(Remote, VolumeIsTheDevicesAndWritingItDragsTheSlider) {
 TEST_F(Remote, SeeksGoToWholeSecondsWithinTheSliderAndKeepAPausedPlayerPaused) {
     form.hs.setMax(10);
     media.answer("status Media position", {0, "4000"});
+    media.answer("status Media length", {0, "10500"});
     QSignalSpy seeks(&remote, &desktop::PlayerControl::seeked);
     struct Case {
         const char* mode;
@@ -192,9 +193,9 @@ TEST_F(Remote, SeeksGoToWholeSecondsWithinTheSliderAndKeepAPausedPlayerPaused) {
         int second;
     };
     const Case cases[] = {
-        {"playing", true, 2600000, 7},   {"playing", true, -2400000, 2}, {"playing", true, -9000000, 0},
-        {"playing", true, 60000000, 10}, {"stopped", false, 3499999, 3}, {"playing", false, 3500000, 4},
-        {"paused", true, 1000000, 5},    {"paused", false, 9000000, 9},
+        {"playing", true, 2600000, 7},  {"playing", true, -2400000, 2}, {"playing", true, -9000000, 0},
+        {"playing", true, 6500000, 10}, {"stopped", false, 3499999, 3}, {"playing", false, 3500000, 4},
+        {"paused", true, 1000000, 5},   {"paused", false, 9000000, 9},  {"playing", false, 60000000, 10},
     };
     for (const Case& c : cases) {
         deviceMode(c.mode);
@@ -209,11 +210,58 @@ TEST_F(Remote, SeeksGoToWholeSecondsWithinTheSliderAndKeepAPausedPlayerPaused) {
         EXPECT_EQ(seeks.takeFirst().at(0).toLongLong(), c.second * 1000000LL) << c.us;
     }
 
+    // A relative seek past the end would end playing: there is no next
+    // track, so it does nothing and playing goes on where it was.
+    for (const char* mode : {"playing", "paused"}) {
+        deviceMode(mode);
+        media.clear();
+        seeks.clear();
+        remote.seekBy(6600000);
+        remote.seekBy(60000000);
+        EXPECT_EQ(sent(), Commands{}) << mode;
+        EXPECT_EQ(seeks.count(), 0) << mode;
+    }
+
     deviceMode("");
     media.clear();
     remote.seekBy(1000000);
     remote.seekTo(1000000);
     EXPECT_EQ(sent(), Commands{}) << "nothing open: nothing to seek";
+}
+
+// Play needs media open or a path in the box; pause an open medium; seeking
+// a length. Each change is reported once.
+TEST_F(Remote, WhatTheRequestsCanDoFollowsTheDeviceAndThePathBox) {
+    QSignalSpy changes(&remote, &desktop::PlayerControl::capabilitiesChanged);
+    struct Case {
+        const char* path;
+        const char* mode;
+        const char* lengthMs;
+        bool play, pause, seek;
+    };
+    const Case cases[] = {
+        {"", "", "0", false, false, false},         {kPath, "", "0", true, false, false},
+        {kPath, "stopped", "0", true, true, false}, {kPath, "playing", "10500", true, true, true},
+        {"", "paused", "10500", true, true, true},  {"", "", "10500", false, false, false},
+    };
+    int expectedChanges = 0;
+    desktop::PlayerState previous = remote.state();
+    for (const Case& c : cases) {
+        form.Text2.setText(QString::fromLatin1(c.path));
+        deviceMode(c.mode);
+        media.answer("status Media length", {0, c.lengthMs});
+        f.Command4_Click(); // a track for the reading; the answers above stand
+        remote.refresh();
+        const desktop::PlayerState& now = remote.state();
+        EXPECT_EQ(now.canPlay, c.play) << c.path << ' ' << c.mode;
+        EXPECT_EQ(now.canPause, c.pause) << c.path << ' ' << c.mode;
+        EXPECT_EQ(now.canSeek, c.seek) << c.path << ' ' << c.mode;
+        expectedChanges += now.canPlay != previous.canPlay || now.canPause != previous.canPause ||
+                           now.canSeek != previous.canSeek;
+        previous = now;
+    }
+    EXPECT_EQ(changes.count(), expectedChanges);
+    EXPECT_EQ(expectedChanges, 4);
 }
 
 // One reading per tick of the window's own timer, after its handler, and no
@@ -237,8 +285,14 @@ TEST_F(Remote, ReadsTheDeviceOncePerTickOfTheWindowsTimer) {
     EXPECT_EQ(count("where Media source"), 3);
     EXPECT_EQ(count("status Media position"), 6) << "the window's and the reading's";
     EXPECT_EQ(media.commands().front(), "status Media position") << "the window's handler first";
-    const desktop::PlayerState expected{
-        desktop::PlaybackStatus::Playing, 2500000, {1, QString::fromLatin1(kPath), 10500000}, true, 0.8};
+    const desktop::PlayerState expected{desktop::PlaybackStatus::Playing,
+                                        2500000,
+                                        {1, QString::fromLatin1(kPath), 10500000},
+                                        true,
+                                        0.8,
+                                        true,
+                                        true,
+                                        true};
     EXPECT_EQ(remote.state(), expected);
 
     media.answer("where Media source", {kNoWindow, ""});

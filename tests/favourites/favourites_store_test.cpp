@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "favourites/favourites_file.h"
 #include "favourites/favourites_store.h"
+#include "support/small_file_system.h"
 #include "support/test_paths.h"
 
 #include <QDir>
@@ -139,16 +140,54 @@ TEST(FavouritesStore, ReplaceKeepsModeAndOwnerAndWritesADanglingLinksTarget) {
     EXPECT_EQ(fav::readFileBytes(native(folder.file("real/missing.tvq"))).bytes, "c");
 }
 
-TEST(FavouritesStore, LockedWritesRemoveTemporariesThatACrashLeft) {
+TEST(FavouritesStore, SavesDeleteNoOtherFile) {
+    // Names people give their copies, and what a crashed writer of this
+    // program or of an earlier one would have left where the file system
+    // cannot make unnamed files: nothing proves the last ones are not the
+    // user's too, so every one stays as it was.
     TempFolder folder;
-    writeFile(folder.file("datadoc.tvq.new-99999-0"), "half");
-    writeFile(folder.file("datadoc.tvq.qZxWvY"), "half"); // where no unnamed file can be made
-    writeFile(folder.file("other.new-1"), "not ours");
-    writeFile(folder.file("datadoc.tvq.old"), "the user's");
-    writeFile(folder.file("datadoc.tvq.copy12"), "the user's");
-    ASSERT_EQ(fav::appendEntry(native(folder.file("datadoc.tvq")), "A@@/a"), 0);
-    EXPECT_EQ(entriesIn(folder.path()),
-              (QStringList{"datadoc.tvq", "datadoc.tvq.copy12", "datadoc.tvq.old", "other.new-1"}));
+    const QStringList others{"datadoc.tvq.Before", "datadoc.tvq.backup", "datadoc.tvq.new-99999-0",
+                             "datadoc.tvq.orig",   "datadoc.tvq.qZxWvY", "other.new-1"};
+    for (const QString& name : others)
+        writeFile(folder.file(name), "kept: " + name.toStdString());
+    const std::string path = native(folder.file("datadoc.tvq"));
+    ASSERT_EQ(fav::appendEntry(path, "A@@/a"), 0);
+    ASSERT_EQ(fav::appendEntry(path, "B@@/b"), 0);
+    ASSERT_TRUE(fav::removeEntry(path, "A@@/a", 0).removed);
+    EXPECT_EQ(fav::readFileBytes(path).bytes, "B@@/b\r\n");
+    EXPECT_EQ(entriesIn(folder.path()), QStringList{"datadoc.tvq"} + others);
+    for (const QString& name : others)
+        EXPECT_EQ(fav::readFileBytes(native(folder.file(name))).bytes, "kept: " + name.toStdString());
+}
+
+TEST(FavouritesStore, AFullDiskLeavesTheOldFileByteForByte) {
+    // A small file is written whole at the flush, a large one in the write
+    // itself; both must fail without touching the file.
+    const struct {
+        const char* what;
+        std::size_t entries;
+    } sizes[] = {{"three entries", 3}, {"a large file", 4000}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(size.what);
+        TempFolder folder;
+        const tovimo::testing::SmallFileSystem disk(folder.path(), 1024);
+        if (!disk.mounted())
+            GTEST_SKIP() << "cannot mount a tmpfs: " << disk.error().toStdString();
+        std::string old;
+        for (std::size_t i = 0; i < size.entries; ++i)
+            old += "\r\nTitle " + std::to_string(i) + "@@/media/film-" + std::to_string(i) + ".mkv";
+        writeFile(folder.file("datadoc.tvq"), old);
+        ASSERT_TRUE(disk.fill("filler"));
+
+        const std::string path = native(folder.file("datadoc.tvq"));
+        EXPECT_EQ(fav::appendEntry(path, "New@@/media/new.mkv"), ENOSPC);
+        EXPECT_EQ(fav::readFileBytes(path).bytes, old);
+        const fav::RemoveResult removal = fav::removeEntry(path, "Title 1@@/media/film-1.mkv", 0);
+        EXPECT_EQ(removal.error, ENOSPC);
+        EXPECT_FALSE(removal.removed);
+        EXPECT_EQ(fav::readFileBytes(path).bytes, old);
+        EXPECT_EQ(entriesIn(folder.path()), (QStringList{"datadoc.tvq", "filler"}));
+    }
 }
 
 TEST(FavouritesStore, RemovalFindsTheChosenEntryInTheFileAsItIsNow) {
@@ -228,8 +267,8 @@ protected:
 TEST_F(FailedReplace, KeepsTheOldFileAndLeavesNothingBehind) {
     const QString path = folder.file("datadoc.tvq");
     writeFile(path, "\r\nold@@/a.ogg");
-    for (const auto step : {fav::ReplaceStep::Create, fav::ReplaceStep::Write, fav::ReplaceStep::Sync,
-                            fav::ReplaceStep::Rename}) {
+    for (const auto step : {fav::ReplaceStep::Create, fav::ReplaceStep::Write, fav::ReplaceStep::Flush,
+                            fav::ReplaceStep::Sync, fav::ReplaceStep::Rename}) {
         SCOPED_TRACE(static_cast<int>(step));
         fav::failReplaceAtForTesting(step);
         EXPECT_EQ(fav::replaceFileBytes(native(path), "new"), EIO);

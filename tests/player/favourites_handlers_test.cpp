@@ -4,6 +4,7 @@
 #include "platform/toolkit/dialogs.h"
 #include "player/form1_access.h"
 #include "support/recording_media_service.h"
+#include "support/small_file_system.h"
 #include "support/test_paths.h"
 
 #include <QDir>
@@ -336,6 +337,22 @@ TEST_F(Favourites, AFailedAddTellsTheUserAndChangesNothing) {
     expectParallelLists({"A@@/a"}, {"A"});
     EXPECT_EQ(window().Combo2.ListIndex(), 0);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"datadoc.tvq"});
+}
+
+TEST_F(Favourites, AnAddOnAFullDiskTellsTheUserAndKeepsTheFile) {
+    const tovimo::testing::SmallFileSystem disk(folder.path(), 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs: " << disk.error().toStdString();
+    const std::string old = "\r\nA@@/a.mkv\r\nB@@/b.mkv\r\nC@@/c.mkv";
+    writeFile(favouritesFile(), old);
+    access().ReloadFavourites();
+    ASSERT_TRUE(disk.fill(QStringLiteral("filler")));
+
+    add("D", "/d.mkv");
+    EXPECT_EQ(messages, Strings{"The favourite could not be saved."});
+    EXPECT_EQ(fileBytes(favouritesFile()), old);
+    expectParallelLists({"A@@/a.mkv", "B@@/b.mkv", "C@@/c.mkv"}, {"A", "B", "C"});
+    form.reset();
 }
 
 TEST_F(Favourites, AnAddNeverWritesOverAFileItCouldNotRead) {

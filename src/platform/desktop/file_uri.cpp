@@ -5,8 +5,12 @@
 
 namespace tovimo::desktop {
 
+bool isFileUri(const QString& text) {
+    return text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
+}
+
 std::optional<QString> localPathFromArgument(const QString& argument) {
-    if (!argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+    if (!isFileUri(argument))
         return argument;
     QUrl url(argument, QUrl::TolerantMode);
     if (!url.isValid())

@@ -12,4 +12,7 @@ namespace tovimo::desktop {
 // host, which cannot be opened here.
 std::optional<QString> localPathFromArgument(const QString& argument);
 
+// True when `text` is a `file:` URI (the scheme in any letter case).
+bool isFileUri(const QString& text);
+
 } // namespace tovimo::desktop

@@ -118,9 +118,9 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(double MaximumRate READ Rate)
     Q_PROPERTY(bool CanGoNext READ no)
     Q_PROPERTY(bool CanGoPrevious READ no)
-    Q_PROPERTY(bool CanPlay READ yes)
-    Q_PROPERTY(bool CanPause READ yes)
-    Q_PROPERTY(bool CanSeek READ yes)
+    Q_PROPERTY(bool CanPlay READ CanPlay)
+    Q_PROPERTY(bool CanPause READ CanPause)
+    Q_PROPERTY(bool CanSeek READ CanSeek)
     Q_PROPERTY(bool CanControl READ yes)
 public:
     MprisPlayerAdaptor(QObject* exported, MprisService& service)
@@ -133,6 +133,9 @@ public:
     double Volume() const { return s_.player().state().volume; }
     void setVolume(double volume) { s_.player().setVolume(volume); }
     qlonglong Position() const { return s_.player().state().positionUs; }
+    bool CanPlay() const { return s_.player().state().canPlay; }
+    bool CanPause() const { return s_.player().state().canPause; }
+    bool CanSeek() const { return s_.player().state().canSeek; }
     bool no() const { return false; }
     bool yes() const { return true; }
 
@@ -152,9 +155,18 @@ public slots:
             return;
         s_.player().seekTo(Position);
     }
-    void OpenUri(const QString& Uri) {
-        if (const std::optional<QString> path = localPathFromArgument(Uri))
-            s_.player().openAndPlay(*path);
+    // Only what SupportedUriSchemes offers: a file: URI of this machine.
+    // Anything else, a bare path included, is refused with an error.
+    void OpenUri(const QString& Uri, const QDBusMessage& message) {
+        const std::optional<QString> path =
+            isFileUri(Uri) ? localPathFromArgument(Uri) : std::optional<QString>();
+        if (!path || path->isEmpty()) {
+            message.setDelayedReply(true);
+            s_.sendError(message, QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
+                         QStringLiteral("Only file: URIs of this machine can be opened: %1").arg(Uri));
+            return;
+        }
+        s_.player().openAndPlay(*path);
     }
 
 signals:
@@ -192,6 +204,12 @@ MprisService::MprisService(PlayerControl& player, QDBusConnection bus, QObject* 
     });
     connect(&player_, &PlayerControl::volumeChanged, this,
             [this] { announce(kPlayerInterface, QStringLiteral("Volume"), player_.state().volume); });
+    connect(&player_, &PlayerControl::capabilitiesChanged, this, [this] {
+        const PlayerState& state = player_.state();
+        announce(kPlayerInterface, {{QStringLiteral("CanPlay"), state.canPlay},
+                                    {QStringLiteral("CanPause"), state.canPause},
+                                    {QStringLiteral("CanSeek"), state.canSeek}});
+    });
     connect(&player_, &PlayerControl::seeked, playerAdaptor,
             [playerAdaptor](std::int64_t positionUs) { emit playerAdaptor->Seeked(positionUs); });
 }
@@ -246,11 +264,19 @@ void MprisService::quitAfterReply() {
 }
 
 void MprisService::announce(const char* interface, const QString& property, const QVariant& value) {
+    announce(interface, QVariantMap{{property, value}});
+}
+
+void MprisService::announce(const char* interface, const QVariantMap& properties) {
     QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(kObjectPath),
                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
-    signal << QString::fromLatin1(interface) << QVariantMap{{property, value}} << QStringList{};
+    signal << QString::fromLatin1(interface) << properties << QStringList{};
     bus_.send(signal);
+}
+
+void MprisService::sendError(const QDBusMessage& call, const QString& name, const QString& text) {
+    bus_.send(call.createErrorReply(name, text));
 }
 
 } // namespace tovimo::desktop

@@ -4,6 +4,7 @@
 #include "platform/desktop/player_control.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -16,8 +17,8 @@ namespace tovimo::desktop {
 // with ".instance<pid>" when another player process holds it).
 //
 // Properties are the player's last reading; PropertiesChanged is sent when
-// the player reports a change of status, open media or volume (never of the
-// position, which Seeked reports when it jumps). Method
+// the player reports a change of status, open media, volume or of what it
+// can do (never of the position, which Seeked reports when it jumps). Method
 // calls run the player's requests on the GUI thread before they reply,
 // except Quit, which replies first.
 class MprisService : public QObject {
@@ -47,8 +48,12 @@ public:
     // Replies reach the bus before the player window closes.
     void quitAfterReply();
 
+    // Answers `call` (whose reply was delayed) with the error `name`.
+    void sendError(const QDBusMessage& call, const QString& name, const QString& text);
+
 private:
     void announce(const char* interface, const QString& property, const QVariant& value);
+    void announce(const char* interface, const QVariantMap& properties);
 
     PlayerControl& player_;
     QDBusConnection bus_;

@@ -28,6 +28,11 @@ struct PlayerState {
     bool showsVideo = false;
     // The device's own volume, 0 to 1 (the volume slider may show another).
     double volume = 0;
+    // What the requests can act on. Play needs media open or a path waiting
+    // to be opened; pausing and seeking need media open (seeking, a length).
+    bool canPlay = false;
+    bool canPause = false;
+    bool canSeek = false;
     friend bool operator==(const PlayerState&, const PlayerState&) = default;
 };
 
@@ -49,7 +54,9 @@ public:
     virtual void pause() = 0;
     virtual void stop() = 0;
     // Seeks to whole seconds within the media, leaving a paused player
-    // paused; nothing happens while no media is open.
+    // paused; nothing happens while no media is open. seekBy() to before
+    // the start goes to the start; past the end it does nothing, as there
+    // is no next track to go to.
     virtual void seekBy(std::int64_t offsetUs) = 0;
     virtual void seekTo(std::int64_t positionUs) = 0;
     // Puts `path` where the user types it and presses Play.
@@ -63,6 +70,7 @@ signals:
     void playbackStatusChanged();
     void openTrackChanged();
     void volumeChanged();
+    void capabilitiesChanged(); // canPlay, canPause or canSeek
     // The position jumped (a seek), to this position.
     void seeked(std::int64_t positionUs);
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/screensaver_inhibitor.h"
 
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -80,6 +81,7 @@ void ScreenSaverInhibitor::setInhibited(bool inhibited) {
         return;
     if (inhibited) {
         askedInWish_ = {};
+        absentWhenAsked_ = {};
         if (state_ == State::Asking)
             askedInWish_[static_cast<std::size_t>(pendingService_)] = true; // its answer serves this wish
         else
@@ -151,6 +153,8 @@ std::optional<ScreenSaverInhibitor::Held> ScreenSaverInhibitor::grantOf(QDBusPen
 void ScreenSaverInhibitor::answered(QDBusPendingCallWatcher& watcher) {
     pending_ = nullptr;
     const std::optional<Held> granted = grantOf(watcher, pendingService_);
+    const QDBusError::ErrorType error = watcher.error().type();
+    absentWhenAsked_[static_cast<std::size_t>(pendingService_)] = error == QDBusError::ServiceUnknown;
     if (granted && wanted_) {
         held_ = granted;
         state_ = State::Holding;
@@ -166,10 +170,12 @@ void ScreenSaverInhibitor::answered(QDBusPendingCallWatcher& watcher) {
 
 void ScreenSaverInhibitor::serviceAppeared(const QString& name) {
     for (std::size_t i = 0; i < askedInWish_.size(); ++i) {
-        if (name != QLatin1String(addressOf(static_cast<Service>(i)).name))
+        if (name != QLatin1String(addressOf(static_cast<Service>(i)).name) || !absentWhenAsked_[i])
             continue;
-        // It was not there when asked: it may be asked again.
+        // The call never reached it: it may be asked now. One that the bus
+        // started for the call, or that answered, has had its say.
         askedInWish_[i] = false;
+        absentWhenAsked_[i] = false;
         if (state_ == State::Unavailable && wanted_)
             askNext();
     }

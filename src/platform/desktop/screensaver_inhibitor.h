@@ -28,9 +28,11 @@ namespace tovimo::desktop {
 // - Unavailable: wanted, but every service has been asked and none granted.
 //
 // A wish runs from setInhibited(true) to setInhibited(false). Within one
-// wish each service is asked at most once; in Unavailable nothing is sent
-// until one of them appears on the bus, which is then asked, or a new wish
-// starts. Calls are asynchronous and a change asked for while a call is
+// wish each service is asked at most once: a call that the bus answers with
+// "no such name" did not reach it, and only such a service is asked again
+// when it appears on the bus later (one the bus starts for the call itself,
+// and then refuses, stays asked). In Unavailable nothing is sent until such
+// a service appears or a new wish starts. Calls are asynchronous and a change asked for while a call is
 // under way is applied when it answers, so none is left behind. With no bus
 // it does nothing and reports nothing.
 class ScreenSaverInhibitor : public QObject {
@@ -88,6 +90,8 @@ private:
     State state_ = State::Idle;
     bool wanted_ = false;
     std::array<bool, kServiceCount> askedInWish_{};
+    // Asked in this wish, and the bus answered that no one owned the name.
+    std::array<bool, kServiceCount> absentWhenAsked_{};
     QPointer<QDBusPendingCallWatcher> pending_; // the Inhibit call under way
     Service pendingService_ = Service::ScreenSaver;
     std::optional<Held> held_;

@@ -97,18 +97,25 @@ TEST_F(Mpris, DescribesTheApplicationAndWhatItCanDo) {
     for (const auto& [name, value] : root)
         EXPECT_EQ(property(kRoot, name), value) << name.toStdString();
     const std::pair<QString, QVariant> playerProperties[] = {
-        {QStringLiteral("CanPlay"), true},
-        {QStringLiteral("CanPause"), true},
-        {QStringLiteral("CanSeek"), true},
-        {QStringLiteral("CanControl"), true},
-        {QStringLiteral("CanGoNext"), false},
-        {QStringLiteral("CanGoPrevious"), false},
-        {QStringLiteral("Rate"), 1.0},
-        {QStringLiteral("Volume"), 0.5},
-        {QStringLiteral("Position"), qlonglong{4000000}},
+        {QStringLiteral("CanControl"), true},     {QStringLiteral("CanGoNext"), false},
+        {QStringLiteral("CanGoPrevious"), false}, {QStringLiteral("Rate"), 1.0},
+        {QStringLiteral("Volume"), 0.5},          {QStringLiteral("Position"), qlonglong{4000000}},
     };
     for (const auto& [name, value] : playerProperties)
         EXPECT_EQ(property(kPlayer, name), value) << name.toStdString();
+
+    // What the player can do follows its reading: nothing to play at first.
+    const struct {
+        bool play, pause, seek;
+    } abilities[] = {{false, false, false}, {true, false, false}, {true, true, false}, {true, true, true}};
+    for (const auto& can : abilities) {
+        player.reading.canPlay = can.play;
+        player.reading.canPause = can.pause;
+        player.reading.canSeek = can.seek;
+        EXPECT_EQ(property(kPlayer, QStringLiteral("CanPlay")), can.play);
+        EXPECT_EQ(property(kPlayer, QStringLiteral("CanPause")), can.pause);
+        EXPECT_EQ(property(kPlayer, QStringLiteral("CanSeek")), can.seek);
+    }
 }
 
 TEST_F(Mpris, PlaybackStatusNamesEachState) {
@@ -148,7 +155,6 @@ TEST_F(Mpris, MethodsReachThePlayer) {
     call(kPlayer, QStringLiteral("Next"));
     call(kPlayer, QStringLiteral("Previous"));
     call(kPlayer, QStringLiteral("OpenUri"), {QStringLiteral("file:///tmp/a%20b.mkv")});
-    call(kPlayer, QStringLiteral("OpenUri"), {QStringLiteral("file://elsewhere/tmp/c.mkv")});
     call(kRoot, QStringLiteral("Raise"));
     const QDBusMessage set =
         call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
@@ -156,6 +162,38 @@ TEST_F(Mpris, MethodsReachThePlayer) {
     EXPECT_EQ(set.type(), QDBusMessage::ReplyMessage) << set.errorMessage().toStdString();
     EXPECT_EQ(player.requests, (QStringList{"playPause", "play", "pause", "stop", "seekBy -5000000",
                                             "openAndPlay /tmp/a b.mkv", "raise", "setVolume 0.25"}));
+}
+
+// SupportedUriSchemes offers "file" alone: any other URI, a bare path, or a
+// file on another machine is refused with an error and opens nothing.
+TEST_F(Mpris, OpenUriTakesFileUrisOnlyAndRefusesTheRestWithAnError) {
+    const struct {
+        const char* uri;
+        const char* opens; // nullptr: refused
+    } cases[] = {
+        {"FILE:///tmp/x.mkv", "/tmp/x.mkv"},
+        {"file://localhost/tmp/y%C3%BC.mkv", "/tmp/yü.mkv"},
+        {"http://example.org/film.mkv", nullptr},
+        {"/tmp/bare-path.mkv", nullptr},
+        {"film.mkv", nullptr},
+        {"", nullptr},
+        {"file://elsewhere/tmp/c.mkv", nullptr},
+        {"smb://server/share/film.mkv", nullptr},
+    };
+    for (const auto& c : cases) {
+        player.requests.clear();
+        const QDBusMessage reply = call(kPlayer, QStringLiteral("OpenUri"), {QString::fromUtf8(c.uri)});
+        if (c.opens) {
+            EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << c.uri;
+            EXPECT_EQ(player.requests,
+                      QStringList{QStringLiteral("openAndPlay ") + QString::fromUtf8(c.opens)})
+                << c.uri;
+        } else {
+            EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << c.uri;
+            EXPECT_EQ(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.NotSupported")) << c.uri;
+            EXPECT_TRUE(player.requests.isEmpty()) << c.uri;
+        }
+    }
 }
 
 TEST_F(Mpris, QuitRepliesBeforeThePlayerCloses) {
@@ -193,11 +231,16 @@ TEST_F(Mpris, ChangesAreAnnouncedAsPropertiesChangedAndSeeked) {
     player.reading.track = {1, QStringLiteral("/tmp/a.mkv"), 1000000};
     emit player.openTrackChanged();
     emit player.seeked(7000000);
+    player.reading.canPlay = player.reading.canPause = true;
+    emit player.capabilitiesChanged();
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return log.changed.size() == 3 && log.seeked.size() == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.changed.size() == 6 && log.seeked.size() == 1; }, 5000));
     EXPECT_EQ(log.changed.at(0), kPlayer + QStringLiteral(" PlaybackStatus=Paused"));
     EXPECT_EQ(log.changed.at(1), kPlayer + QStringLiteral(" Volume=0.75"));
     EXPECT_TRUE(log.changed.at(2).startsWith(kPlayer + QStringLiteral(" Metadata=")));
+    EXPECT_EQ(log.changed.mid(3), (QStringList{kPlayer + QStringLiteral(" CanPause=true"),
+                                               kPlayer + QStringLiteral(" CanPlay=true"),
+                                               kPlayer + QStringLiteral(" CanSeek=false")}));
     EXPECT_EQ(log.seeked, QList<qlonglong>{7000000});
 }
 

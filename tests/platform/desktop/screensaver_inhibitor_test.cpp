@@ -4,6 +4,8 @@
 #include "session_bus_fixture.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -149,6 +151,41 @@ TEST_F(Inhibitor, AServiceThatAppearsLaterIsAskedThen) {
     screenSaver.unregisterFrom(saverBus);
     ASSERT_TRUE(QTest::qWaitFor([&] { return heldInhibitions(sessionManager) == 1; }, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return inhibitor.holdsInhibition(); }, 5000));
+}
+
+// A screen saver that the bus starts for the call and that refuses and
+// exits: it appears and goes while the call is under way, which must not
+// make it a new candidate in the same wish.
+TEST(ActivatableInhibitor, AServiceTheBusStartsIsAskedOncePerWish) {
+    const QTemporaryDir services;
+    ASSERT_TRUE(services.isValid());
+    const QString starts = services.filePath(QStringLiteral("starts"));
+    QFile serviceFile(services.filePath(QStringLiteral("org.freedesktop.ScreenSaver.service")));
+    ASSERT_TRUE(serviceFile.open(QIODevice::WriteOnly));
+    serviceFile.write(QStringLiteral("[D-BUS Service]\nName=org.freedesktop.ScreenSaver\nExec=%1 %2\n")
+                          .arg(QStringLiteral(TOVIMO_REFUSING_SCREENSAVER), starts)
+                          .toUtf8());
+    serviceFile.close();
+    desktop::testing::PrivateSessionBus bus(services.path());
+    ASSERT_TRUE(bus.started()) << "dbus-daemon did not start";
+    desktop::testing::BusMonitor monitor(bus.address());
+    ASSERT_TRUE(monitor.started());
+
+    desktop::ScreenSaverInhibitor inhibitor(bus.connect());
+    for (int wish = 1; wish <= 2; ++wish) {
+        inhibitor.setInhibited(true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return inhibitor.state() == State::Unavailable; }, 10000));
+        // Its start and its end reach the inhibitor after the refusal.
+        QTest::qWait(1000);
+        EXPECT_EQ(monitor.calls(kScreenSaver, QStringLiteral("Inhibit")), wish);
+        EXPECT_EQ(monitor.calls(kSessionManager, QStringLiteral("Inhibit")), wish);
+        EXPECT_EQ(monitor.calls(kPortal, QStringLiteral("Inhibit")), wish);
+        EXPECT_EQ(inhibitor.state(), State::Unavailable);
+        inhibitor.setInhibited(false);
+    }
+    QFile started(starts);
+    ASSERT_TRUE(started.open(QIODevice::ReadOnly));
+    EXPECT_EQ(started.readAll(), QByteArray("started\nstarted\n"));
 }
 
 TEST_F(Inhibitor, ThePortalIsTheLastFallbackAndNamesTheWindow) {

@@ -2,6 +2,7 @@
 #include "session_bus_fixture.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <csignal>
@@ -9,10 +10,38 @@
 namespace tovimo::desktop::testing {
 
 PrivateSessionBus::PrivateSessionBus() {
+    start({QStringLiteral("--session")});
+}
+
+PrivateSessionBus::PrivateSessionBus(const QString& serviceFolder) {
+    const QString configPath = serviceFolder + QStringLiteral("/bus.conf");
+    QFile config(configPath);
+    if (!config.open(QIODevice::WriteOnly))
+        return;
+    config.write(
+        QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                       " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                       "<busconfig>\n"
+                       "  <type>session</type>\n"
+                       "  <listen>unix:tmpdir=/tmp</listen>\n"
+                       "  <servicedir>%1</servicedir>\n"
+                       "  <policy context=\"default\">\n"
+                       "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                       "    <allow eavesdrop=\"true\"/>\n"
+                       "    <allow own=\"*\"/>\n"
+                       "  </policy>\n"
+                       "</busconfig>\n")
+            .arg(serviceFolder.toHtmlEscaped())
+            .toUtf8());
+    config.close();
+    start({QStringLiteral("--config-file=") + configPath});
+}
+
+void PrivateSessionBus::start(QStringList arguments) {
     QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"),
-                 {QStringLiteral("--session"), QStringLiteral("--fork"), QStringLiteral("--nopidfile"),
-                  QStringLiteral("--print-address=1"), QStringLiteral("--print-pid=1")});
+    arguments << QStringLiteral("--fork") << QStringLiteral("--nopidfile")
+              << QStringLiteral("--print-address=1") << QStringLiteral("--print-pid=1");
+    daemon.start(QStringLiteral("dbus-daemon"), arguments);
     if (!daemon.waitForFinished(10000) || daemon.exitCode() != 0)
         return;
     const QStringList lines = QString::fromLocal8Bit(daemon.readAllStandardOutput()).split(QLatin1Char('\n'));

@@ -19,6 +19,9 @@ namespace tovimo::desktop::testing {
 class PrivateSessionBus {
 public:
     PrivateSessionBus();
+    // A bus that starts on demand the services whose ".service" files lie
+    // in `serviceFolder` (and no others); its configuration is written there.
+    explicit PrivateSessionBus(const QString& serviceFolder);
     ~PrivateSessionBus();
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
@@ -29,6 +32,8 @@ public:
     QDBusConnection connect();
 
 private:
+    void start(QStringList arguments);
+
     QString address_;
     qint64 pid_ = 0;
     QStringList connectionNames_;
