@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -137,9 +138,16 @@ std::string dataHome(const char* xdgDataHome, const char* home) {
 
 std::string favouritesLocation(const std::string& programFolder, bool programFolderWritable,
                                const std::string& dataHome) {
-    const std::string folder =
-        programFolderWritable || dataHome.empty() ? programFolder : dataHome + "/tovimo";
+    const bool besideTheProgram = programFolderWritable && !isSystemProgramFolder(programFolder);
+    const std::string folder = besideTheProgram || dataHome.empty() ? programFolder : dataHome + "/tovimo";
     return folder + "/" + std::string(kFileName);
+}
+
+bool isSystemProgramFolder(const std::string& folder) {
+    const auto isOrUnder = [&folder](std::string_view root) {
+        return folder.starts_with(root) && (folder.size() == root.size() || folder[root.size()] == '/');
+    };
+    return isOrUnder("/usr") || isOrUnder("/bin") || isOrUnder("/sbin");
 }
 
 bool folderWritable(const std::string& folder) {

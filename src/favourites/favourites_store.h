@@ -15,10 +15,16 @@ std::string dataHome(const char* xdgDataHome, const char* home);
 
 // The favourites file beside the program when the user can write its folder
 // (a build tree, a portable copy); otherwise, as for a program installed into
-// a system folder, in the "tovimo" folder of the data home. With no data home
-// the program's folder stays the answer.
+// a system folder, in the "tovimo" folder of the data home. A system folder
+// (see isSystemProgramFolder) never holds it, writable or not: root may write
+// /usr/bin, but a file there belongs to no package and outlives its removal.
+// With no data home the program's folder stays the answer.
 std::string favouritesLocation(const std::string& programFolder, bool programFolderWritable,
                                const std::string& dataHome);
+
+// True for the folders that installs and packages put programs in: /usr and
+// everything under it (/usr/bin, /usr/local/bin, /usr/games), /bin and /sbin.
+bool isSystemProgramFolder(const std::string& folder);
 
 // True when the current user may create files in the folder.
 bool folderWritable(const std::string& folder);

@@ -51,6 +51,25 @@ TEST(FavouritesLocation, BesideTheProgramUnlessItsFolderIsNotWritable) {
     for (const auto& c : cases)
         EXPECT_EQ(fav::favouritesLocation("/opt/tovimo", c.writable, c.dataHome), c.expected);
 
+    // Root may write the folders packages install into; the file still goes
+    // to the data home, so that removing the package leaves nothing behind.
+    const struct {
+        const char* programFolder;
+        bool system;
+    } folders[] = {
+        {"/usr/bin", true},     {"/usr/local/bin", true}, {"/usr/games", true},
+        {"/usr", true},         {"/bin", true},           {"/sbin", true},
+        {"/opt/tovimo", false}, {"/usrx/bin", false},     {"/home/u/tovimo/build/app", false},
+        {"/binaries", false},
+    };
+    for (const auto& f : folders) {
+        EXPECT_EQ(fav::isSystemProgramFolder(f.programFolder), f.system) << f.programFolder;
+        const std::string expected = f.system ? "/root/.local/share/tovimo/datadoc.tvq"
+                                              : std::string(f.programFolder) + "/datadoc.tvq";
+        EXPECT_EQ(fav::favouritesLocation(f.programFolder, true, "/root/.local/share"), expected)
+            << f.programFolder;
+    }
+
     const struct {
         const char *xdg, *home, *expected;
     } homes[] = {
