@@ -247,9 +247,9 @@ def main():
     rows = args.rows.split(",")
     if any(row not in ROWS for row in rows):
         sys.exit(f"peer_bench: rows are {', '.join(ROWS)}")
-    for tool in ("mpv", "gst-launch-1.0", "xdotool", "xwininfo", "Xvfb", FAKETIME_LIB):
+    for tool in ("mpv", "gst-launch-1.0", "xdotool", "xwininfo", "import", "Xvfb", FAKETIME_LIB):
         if subprocess.run(["which", tool], stdout=subprocess.DEVNULL).returncode != 0 and not os.path.exists(tool):
-            sys.exit(f"peer_bench: {tool} is missing (apt-get install mpv faketime xdotool xvfb x11-utils "
+            sys.exit(f"peer_bench: {tool} is missing (apt-get install mpv faketime xdotool xvfb x11-utils imagemagick "
                      "gstreamer1.0-tools)")
     tovimos = {"tovimo": os.path.abspath(os.path.join(args.build, "tovimo"))}
     tovimos["again"] = tovimos["tovimo"]
@@ -301,10 +301,12 @@ def main():
                         cpu, rss, shm, _ = measure_playing(argv, name_env, settle, window, playing_for)
                         for key, value in (("cpu", cpu), ("rss", rss), ("shm", shm)):
                             record(row, name, key, value)
-                    for name, binary in tovimos.items():
-                        record(row, name, "start", measure_startup(probe, [binary], plain_day))
-                    record(row, "mpv", "start", measure_startup(
-                        probe, mpv + ["--idle", "--force-window=immediate"] + mpv_size, env))
+                    # Start-up is short and easily disturbed: three of each per run.
+                    for _ in range(3):
+                        for name, binary in tovimos.items():
+                            record(row, name, "start", measure_startup(probe, [binary], plain_day))
+                        record(row, "mpv", "start", measure_startup(
+                            probe, mpv + ["--idle", "--force-window=immediate"] + mpv_size, env))
                     print(f"{row}: run {run + 1}/{args.runs} done (picture {picture[0]}x{picture[1]})", flush=True)
             finally:
                 server.close()
