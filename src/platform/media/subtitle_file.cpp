@@ -16,7 +16,8 @@ constexpr std::array<std::string_view, 4> kExtensions{"srt", "ass", "ssa", "vtt"
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -28,8 +29,9 @@ std::optional<std::tuple<int, int>> rankOf(std::string_view base, std::string_vi
     const std::string_view rest = name.substr(base.size() + 1);
     const auto lastDot = rest.rfind('.');
     const std::string_view extension = lastDot == std::string_view::npos ? rest : rest.substr(lastDot + 1);
-    const auto found = std::find_if(kExtensions.begin(), kExtensions.end(),
-                                    [&](std::string_view known) { return sameIgnoringCase(known, extension); });
+    const auto found = std::find_if(kExtensions.begin(), kExtensions.end(), [&](std::string_view known) {
+        return sameIgnoringCase(known, extension);
+    });
     if (found == kExtensions.end())
         return std::nullopt;
     const int kind = int(found - kExtensions.begin());

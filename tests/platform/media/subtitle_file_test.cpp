@@ -54,7 +54,8 @@ TEST(SubtitleFile, LooksInTheFilmsOwnFolder) {
     fs::create_directories(folder / "other");
     for (const char* name : {"film.mkv", "film.en.srt", "other/film.srt", "clip.mp4"})
         std::ofstream(folder / name) << "x";
-    EXPECT_EQ(subtitleFileBeside((folder / "film.mkv").string()).value_or(""), (folder / "film.en.srt").string());
+    EXPECT_EQ(subtitleFileBeside((folder / "film.mkv").string()).value_or(""),
+              (folder / "film.en.srt").string());
     EXPECT_FALSE(subtitleFileBeside((folder / "clip.mp4").string()));
     EXPECT_FALSE(subtitleFileBeside((folder / "missing" / "film.mkv").string()));
     fs::remove_all(folder);
