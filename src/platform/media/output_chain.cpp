@@ -6,6 +6,7 @@
 #include <gst/base/gstbasetransform.h>
 #include <gst/base/gsttypefindhelper.h>
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -85,29 +86,56 @@ namespace {
 // grows or shrinks), in the streaming thread; the new filter renegotiates
 // from the next frame.
 struct ScalerChoice {
-    GstElement* firstScaler;
     GstElement* filter;
+    // The stream's size, as the first scaler takes it; written by the
+    // stream's caps on their way in, read when the sink's size comes back.
+    std::atomic<int> sourceWidth{0};
+    std::atomic<int> sourceHeight{0};
 };
+
+using SharedChoice = std::shared_ptr<ScalerChoice>;
+
+void forgetChoice(gpointer data) {
+    delete static_cast<SharedChoice*>(data);
+}
+
+// The caps of the stream reach the first scaler before its own caps go out:
+// they are noted here, since the pad keeps them only once they are taken.
+GstPadProbeReturn noteSourceSize(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+        return GST_PAD_PROBE_OK;
+    const SharedChoice& choice = *static_cast<SharedChoice*>(data);
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    int width = 0;
+    int height = 0;
+    if (caps && gst_structure_get_int(gst_caps_get_structure(caps, 0), "width", &width) &&
+        gst_structure_get_int(gst_caps_get_structure(caps, 0), "height", &height)) {
+        choice->sourceWidth = width;
+        choice->sourceHeight = height;
+    }
+    return GST_PAD_PROBE_OK;
+}
 
 GstPadProbeReturn chooseScaler(GstPad*, GstPadProbeInfo* info, gpointer data) {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
     if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
         return GST_PAD_PROBE_OK;
-    const auto* choice = static_cast<const ScalerChoice*>(data);
+    const SharedChoice& choice = *static_cast<SharedChoice*>(data);
     GstCaps* caps = nullptr;
     gst_event_parse_caps(event, &caps);
-    PadPtr input(gst_element_get_static_pad(choice->firstScaler, "sink"));
-    CapsPtr source(input ? gst_pad_get_current_caps(input.get()) : nullptr);
     int width = 0;
     int height = 0;
-    int sourceWidth = 0;
-    int sourceHeight = 0;
-    if (!caps || !source || !gst_structure_get_int(gst_caps_get_structure(caps, 0), "width", &width) ||
-        !gst_structure_get_int(gst_caps_get_structure(caps, 0), "height", &height) ||
-        !gst_structure_get_int(gst_caps_get_structure(source.get(), 0), "width", &sourceWidth) ||
-        !gst_structure_get_int(gst_caps_get_structure(source.get(), 0), "height", &sourceHeight))
+    const int sourceWidth = choice->sourceWidth;
+    const int sourceHeight = choice->sourceHeight;
+    if (!caps || sourceWidth <= 0 || sourceHeight <= 0 ||
+        !gst_structure_get_int(gst_caps_get_structure(caps, 0), "width", &width) ||
+        !gst_structure_get_int(gst_caps_get_structure(caps, 0), "height", &height))
         return GST_PAD_PROBE_OK;
     const bool smaller = width <= sourceWidth && height <= sourceHeight;
+    GST_CAT_DEBUG(tovimo_debug, "picture %dx%d shown at %dx%d: %s", sourceWidth, sourceHeight, width, height,
+                  smaller ? "scaled, then converted" : "converted and scaled");
     CapsPtr wanted(smaller ? gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width, "height",
                                                  G_TYPE_INT, height, nullptr)
                            : gst_caps_new_empty_simple("video/x-raw"));
@@ -230,10 +258,14 @@ GstElement* videoOutputFor(GstElement* sink) {
                           forgetSubtitle);
     }
     // The elements live as long as the bin, and the probe goes with the pad.
+    auto choice = std::make_shared<ScalerChoice>();
+    choice->filter = filter;
+    PadPtr source(gst_element_get_static_pad(firstScaler, "sink"));
+    gst_pad_add_probe(source.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, noteSourceSize,
+                      new SharedChoice(choice), forgetChoice);
     PadPtr scaled(gst_element_get_static_pad(lastScaler, "src"));
     gst_pad_add_probe(scaled.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, chooseScaler,
-                      new ScalerChoice{firstScaler, filter},
-                      [](gpointer data) { delete static_cast<ScalerChoice*>(data); });
+                      new SharedChoice(choice), forgetChoice);
     PadPtr target(gst_element_get_static_pad(in, "sink"));
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", target.get()));
     return bin;
