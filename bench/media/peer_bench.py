@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The player beside mpv and a bare GStreamer pipeline, in one run, in the
-window and at full screen.
+"""The player beside the last landed build, mpv and the full floor, in one
+run, in the window and at full screen; marks every row that got worse.
 
-Run by hand, on an otherwise idle machine:
-    bench/media/peer_bench.py --build build [--baseline OLD/tovimo]
+Run by hand:
+    bench/media/peer_bench.py --build build --baseline OLD/build/tovimo
 
 Needs mpv, faketime, xdotool and Xvfb (Debian packages mpv, faketime, xdotool,
 xvfb) besides the test packages. It starts an Xvfb of its own for each row
@@ -21,19 +21,28 @@ On a generated 1080p30 H.264 + AAC clip it measures, for each program in turn
 (and --runs times, taking medians):
 
 - CPU while playing: user + system time of the program's own process (Xvfb
-  excluded) over the middle of the clip, in % of one core. The floor is
-  decode + convert + scale to the picture area's size with no display:
-  `filesrc ! qtdemux ! h264parse ! avdec_h264 ! videoconvert ! videoscale !
-  video/x-raw,width=W,height=H ! fakesink sync=true`.
+  excluded) over the middle of the clip, in % of one core. The full floor is
+  one gst-launch-1.0 pipeline that decodes both streams, scales and converts
+  the picture to the picture area's size in the cheaper order (scale first
+  when it shrinks, convert first when it grows) and shows it on ximagesink,
+  the sound going to fakeaudiosink. A Tovimo row counts only while the
+  picture area shows a moving, non-black picture (two grabs of the picture
+  window differ): a paused or black player fails the run.
 - RSS while playing: the largest VmRSS seen in that window, and the shared
   memory in it (X shared-memory images, Qt's window buffer) at that moment.
 - Start-up to a mapped window: from the program's start to the map of its
   first top-level window (Tovimo with no argument on a day without the
   notice; mpv --idle --force-window=immediate).
 
-With --baseline, a second Tovimo binary (an older build) is measured beside
-the first, so that before and after come from the same run: on a machine
-shared with other work, compare CPU as ratios within one run.
+The build under test runs twice in every run ("tovimo" and "again"): the
+gap between the two is the run's noise, per row and figure. With --baseline
+(the build of the last landed commit: `git worktree add ../base COMMIT`,
+built Release), every figure of the build under test that is worse than the
+baseline's by more than that noise (at least 3%) is marked WORSE, and every
+ratio past its target is marked MISSED: CPU at most the full floor's in the
+window, at most 0.9x mpv's in every row, RSS at most mpv's. The load average
+is printed at the start and the end: on a machine shared with other work,
+compare CPU only as ratios within one run.
 """
 import argparse
 import os
@@ -139,10 +148,35 @@ def go_full_screen(pid, env, screen):
     raise RuntimeError("tovimo: the window did not go to full screen")
 
 
-def measure_playing(argv, env, settle, window, playing_for, full_screen=None):
+def picture_window(pid, env):
+    """The id of the player's picture area: the largest window after the top-level one."""
+    windows = sorted(windows_of(pid, env), key=lambda w: w[3] * w[4], reverse=True)
+    if len(windows) < 2:
+        raise RuntimeError("tovimo: no picture area")
+    return windows[1][0]
+
+
+def check_playing(pid, env):
+    """Fails unless the picture area shows a moving picture that is not black."""
+    window = picture_window(pid, env)
+    grabs = []
+    for _ in range(2):
+        shown = subprocess.run(["import", "-window", window, "-resize", "64x64!", "-colorspace", "gray",
+                                "-format", "%# %[fx:mean]", "info:"], env=env, capture_output=True, text=True)
+        signature, _, mean = shown.stdout.strip().partition(" ")
+        grabs.append((signature, float(mean or 0)))
+        time.sleep(0.4)
+    if grabs[0][0] == grabs[1][0]:
+        raise RuntimeError("tovimo: the picture did not move (paused or stopped)")
+    if max(mean for _, mean in grabs) < 0.05:
+        raise RuntimeError("tovimo: the picture is black")
+
+
+def measure_playing(argv, env, settle, window, playing_for, full_screen=None, playing=None):
     """CPU %, peak RSS and its shared part over `window` seconds after `settle`.
 
     `full_screen(pid)` runs first when given; its result is returned too.
+    `playing(pid, picture)` runs after the measurement, the program still running.
     Fails when the window would end later than `playing_for` seconds after
     the start, past the clip's end: a stopped program measures nothing."""
     started = time.monotonic()
@@ -166,7 +200,10 @@ def measure_playing(argv, env, settle, window, playing_for, full_screen=None):
                 peak, shared = rss, shm
             time.sleep(0.25)
         cpu = cpu_seconds(process.pid) - start_cpu
-        return 100.0 * cpu / (time.monotonic() - start), peak, shared, picture
+        elapsed = time.monotonic() - start
+        if playing:
+            playing(process.pid, picture)
+        return 100.0 * cpu / elapsed, peak, shared, picture
     finally:
         process.kill()
         process.wait()
@@ -188,38 +225,42 @@ def measure_startup(probe, argv, env):
     return (int(mapped) - start) / 1e6
 
 
-def floor_argv(clip, picture):
+def floor_argv(clip, picture, source=(1920, 1080)):
     width, height = picture
-    return ["gst-launch-1.0", "-q", "filesrc", f"location={clip}", "!", "qtdemux", "!", "h264parse", "!",
-            "avdec_h264", "!", "videoconvert", "!", "videoscale", "!", f"video/x-raw,width={width},height={height}",
-            "!", "fakesink", "sync=true"]
+    order = "videoscale ! videoconvert" if width <= source[0] and height <= source[1] else "videoconvert ! videoscale"
+    return ["gst-launch-1.0", "-q"] + (
+        f"filesrc location={clip} ! qtdemux name=demux "
+        f"demux.video_0 ! queue ! h264parse ! avdec_h264 ! {order} ! video/x-raw,width={width},height={height} "
+        f"! ximagesink demux.audio_0 ! queue ! aacparse ! avdec_aac ! audioconvert ! audioresample "
+        f"! fakeaudiosink").split()
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default="build", help="build folder holding tovimo and the probes")
     parser.add_argument("--baseline", help="another tovimo binary to measure beside it (before a change)")
-    parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--seconds", type=int, default=20, help="length of the generated clip")
+    parser.add_argument("--runs", type=int, default=2)
+    parser.add_argument("--seconds", type=int, default=16, help="length of the generated clip")
     parser.add_argument("--rows", default=",".join(ROWS), help="which rows, of: " + ", ".join(ROWS))
     parser.add_argument("--display", type=int, default=180, help="first X display number the rows may use")
     args = parser.parse_args()
     rows = args.rows.split(",")
     if any(row not in ROWS for row in rows):
         sys.exit(f"peer_bench: rows are {', '.join(ROWS)}")
-    for tool in ("mpv", "gst-launch-1.0", "xdotool", "xwininfo", "Xvfb", FAKETIME_LIB):
+    for tool in ("mpv", "gst-launch-1.0", "xdotool", "xwininfo", "import", "Xvfb", FAKETIME_LIB):
         if subprocess.run(["which", tool], stdout=subprocess.DEVNULL).returncode != 0 and not os.path.exists(tool):
-            sys.exit(f"peer_bench: {tool} is missing (apt-get install mpv faketime xdotool xvfb x11-utils "
+            sys.exit(f"peer_bench: {tool} is missing (apt-get install mpv faketime xdotool xvfb x11-utils imagemagick "
                      "gstreamer1.0-tools)")
     tovimos = {"tovimo": os.path.abspath(os.path.join(args.build, "tovimo"))}
+    tovimos["again"] = tovimos["tovimo"]
     if args.baseline:
         tovimos["baseline"] = os.path.abspath(args.baseline)
     probe = os.path.abspath(os.path.join(args.build, "bench", "media", "tovimo_map_probe"))
     settle = 2.5
-    window = args.seconds - 4 * settle - 1
+    window = args.seconds - 2 * settle - 3
     # Some room for a slow start: the window ends well before the clip.
     playing_for = args.seconds - 1
-    if window < 3:
+    if window < 3 or args.runs < 1:
         sys.exit("peer_bench: --seconds is too short")
 
     results = {}  # (row, name) -> {"cpu": [], "rss": [], "shm": [], "start": []}
@@ -227,6 +268,7 @@ def main():
     def record(row, name, key, value):
         results.setdefault((row, name), {}).setdefault(key, []).append(value)
 
+    print(f"load average at the start: {' '.join(f'{load:.2f}' for load in os.getloadavg())}", flush=True)
     with tempfile.TemporaryDirectory() as folder:
         clip = os.path.join(folder, "clip1080.mp4")
         print(f"making a {args.seconds} s 1080p30 H.264/AAC clip ...", flush=True)
@@ -248,8 +290,9 @@ def main():
                     # or in the user's data folder, and neither is touched by playing.
                     for name, binary in tovimos.items():
                         toggle = (lambda pid: go_full_screen(pid, plain_day, (width, height))) if full else None
+                        check = lambda pid, _: check_playing(pid, plain_day)
                         cpu, rss, shm, seen = measure_playing([binary, clip], plain_day, settle, window, playing_for,
-                                                              toggle)
+                                                              toggle, check)
                         picture = seen or picture
                         for key, value in (("cpu", cpu), ("rss", rss), ("shm", shm)):
                             record(row, name, key, value)
@@ -258,17 +301,21 @@ def main():
                         cpu, rss, shm, _ = measure_playing(argv, name_env, settle, window, playing_for)
                         for key, value in (("cpu", cpu), ("rss", rss), ("shm", shm)):
                             record(row, name, key, value)
-                    for name, binary in tovimos.items():
-                        record(row, name, "start", measure_startup(probe, [binary], plain_day))
-                    record(row, "mpv", "start", measure_startup(
-                        probe, mpv + ["--idle", "--force-window=immediate"] + mpv_size, env))
+                    # Start-up is short and easily disturbed: three of each per run.
+                    for _ in range(3):
+                        for name, binary in tovimos.items():
+                            record(row, name, "start", measure_startup(probe, [binary], plain_day))
+                        record(row, "mpv", "start", measure_startup(
+                            probe, mpv + ["--idle", "--force-window=immediate"] + mpv_size, env))
                     print(f"{row}: run {run + 1}/{args.runs} done (picture {picture[0]}x{picture[1]})", flush=True)
             finally:
                 server.close()
 
     med = statistics.median
     names = list(tovimos) + ["mpv", "floor"]
-    print(f"\nmedians of {args.runs} runs (CPU: 100% = one core; shm: the shared memory within RSS)")
+    print(f"load average at the end: {' '.join(f'{load:.2f}' for load in os.getloadavg())}")
+    print(f"\nmedians of {args.runs} runs (CPU: 100% = one core; shm: the shared memory within RSS; "
+          "again: the same build a second time)")
     print(f"  {'row':7s} {'':9s} {'CPU %':>7s} {'RSS MB':>7s} {'shm MB':>7s} {'start ms':>9s}")
     for row in rows:
         for name in names:
@@ -276,19 +323,36 @@ def main():
             started = f"{med(figures['start']):9.1f}" if "start" in figures else f"{'':9s}"
             print(f"  {row:7s} {name:9s} {med(figures['cpu']):7.1f} {med(figures['rss']):7.1f} "
                   f"{med(figures['shm']):7.1f} {started}")
-    print("\nratios (targets: at most 1.00 for RSS and start-up against mpv, 1.10 for CPU against the floor)")
+
+    def figure(row, name, key):
+        return med(results[(row, name)][key])
+
+    print("\nratios (targets: CPU/floor at most 1.00 in the window; CPU/mpv at most 0.90 and RSS/mpv at most 1.00 "
+          "in every row)")
     for row in rows:
-        for name in tovimos:
-            figures, peer, floor = results[(row, name)], results[(row, "mpv")], results[(row, "floor")]
-            print(f"  {row:7s} {name:9s} CPU/floor {med(figures['cpu']) / med(floor['cpu']):.2f}  "
-                  f"CPU/mpv {med(figures['cpu']) / med(peer['cpu']):.2f}  "
-                  f"RSS/mpv {med(figures['rss']) / med(peer['rss']):.2f}  "
-                  f"start/mpv {med(figures['start']) / med(peer['start']):.2f}")
-        if "baseline" in tovimos:
-            now, before = results[(row, "tovimo")], results[(row, "baseline")]
-            print(f"  {row:7s} tovimo / baseline: CPU {med(now['cpu']) / med(before['cpu']):.2f}  "
-                  f"RSS {med(now['rss']) / med(before['rss']):.2f}  "
-                  f"start {med(now['start']) / med(before['start']):.2f}")
+        for name in [n for n in tovimos if n != "again"]:
+            cpu_floor = figure(row, name, "cpu") / figure(row, "floor", "cpu")
+            cpu_mpv = figure(row, name, "cpu") / figure(row, "mpv", "cpu")
+            rss_mpv = figure(row, name, "rss") / figure(row, "mpv", "rss")
+            start_mpv = figure(row, name, "start") / figure(row, "mpv", "start")
+            missed = [what for what, value, target in (("CPU/floor", cpu_floor, 1.00 if row == "window" else None),
+                                                       ("CPU/mpv", cpu_mpv, 0.90), ("RSS/mpv", rss_mpv, 1.00))
+                      if target is not None and value > target]
+            print(f"  {row:7s} {name:9s} CPU/floor {cpu_floor:.2f}  CPU/mpv {cpu_mpv:.2f}  RSS/mpv {rss_mpv:.2f}  "
+                  f"start/mpv {start_mpv:.2f}" + (f"  MISSED {', '.join(missed)}" if missed else ""))
+
+    print("\nnoise (the same build twice) and tovimo against the baseline")
+    for row in rows:
+        line = f"  {row:7s}"
+        for key, label in (("cpu", "CPU"), ("rss", "RSS"), ("start", "start")):
+            first, second = figure(row, "tovimo", key), figure(row, "again", key)
+            noise = max(abs(first - second) / ((first + second) / 2), 0.03)
+            line += f"  {label} noise {100 * noise:4.1f}%"
+            if "baseline" in tovimos:
+                before = figure(row, "baseline", key)
+                change = (first + second) / 2 / before - 1
+                line += f" change {100 * change:+5.1f}%" + (" WORSE" if change > noise else "")
+        print(line)
 
 
 if __name__ == "__main__":

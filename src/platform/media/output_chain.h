@@ -5,6 +5,8 @@
 
 #include <gst/gst.h>
 
+#include <string>
+
 namespace tovimo::media {
 
 // playbin's GstPlayFlags, which it does not install as a public header.
@@ -23,6 +25,17 @@ GstElement* makeAutoFlip();
 // for `sink`. Returns a floating bin with a "sink" ghost pad that holds a
 // reference of its own to `sink` (which must already be owned), or null.
 GstElement* videoOutputFor(GstElement* sink);
+
+// playbin's "text-sink" for a bin made by videoOutputFor: takes the
+// subtitles at their time and has the bin draw them on the scaled picture.
+// A floating element, or null when `output` draws no subtitles.
+GstElement* subtitleSinkFor(GstElement* output);
+
+// Gives playbin the subtitle file beside the media file at `path`, if there
+// is one that can be read (see subtitleFileBeside). One that cannot be read,
+// or that holds no subtitles, is left out with a line in the debug log: a
+// subtitle that fails would take the film down with it.
+void addSubtitleFileFor(GstElement* playbin, const std::string& path);
 
 // playbin's "element-setup" handler: tunes the decoders and queues it adds.
 void onElementSetup(GstElement* playbin, GstElement* element, gpointer data);

@@ -199,6 +199,108 @@ TEST_F(Embedding, TurnsAPhoneVideoUprightAndLetterboxesIt) {
     ASSERT_EQ(service.sendString("close all", nullptr, 0), 0u);
 }
 
+// A dark 320x180 picture for two seconds; with `subtitles` (an .srt file),
+// a Matroska file that carries them as its own subtitle stream.
+bool makeDarkClip(const std::string& path, const std::string& subtitles = {}) {
+    std::string command =
+        "timeout 120 gst-launch-1.0 -q videotestsrc num-buffers=50 pattern=solid-color "
+        "foreground-color=0xff000050 ! video/x-raw,width=320,height=180,framerate=25/1,format=I420 "
+        "! x264enc speed-preset=ultrafast ! h264parse ! ";
+    if (subtitles.empty())
+        command += "mp4mux ! filesink location=\"" + path + "\"";
+    else
+        command += "matroskamux name=m ! filesink location=\"" + path + "\" filesrc location=\"" + subtitles +
+                   "\" ! subparse ! capssetter caps=text/x-raw,format=utf8 ! m.subtitle_%u";
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Subtitle files shorter than a few lines are not recognised as such.
+const std::string kSubtitles = "1\n00:00:00,000 --> 00:00:30,000\nHHHHHHHHHHHH\n\n"
+                               "2\n00:00:30,000 --> 00:00:31,000\nA SECOND LINE, NEVER SHOWN\n\n"
+                               "3\n00:00:31,000 --> 00:00:32,000\nA THIRD LINE, NEVER SHOWN\n\n";
+
+class Subtitles : public Embedding {
+protected:
+    // Pixels of the subtitle's white in the top and the bottom half of the parent.
+    std::pair<int, int> whitePixels() {
+        XImage* image = XGetImage(display_, parent_, 0, 0, 320, 240, AllPlanes, ZPixmap);
+        if (!image)
+            return {-1, -1};
+        std::pair<int, int> count{0, 0};
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 320; ++x) {
+                const unsigned long value = XGetPixel(image, x, y);
+                if (((value >> 16) & 0xFF) > 200 && ((value >> 8) & 0xFF) > 200 && (value & 0xFF) > 200)
+                    ++(y < 120 ? count.first : count.second);
+            }
+        XDestroyImage(image);
+        return count;
+    }
+
+    // Plays `clip` in a 320x240 picture area; the white pixels seen while it plays.
+    std::pair<int, int> play(MciService& service, const std::string& clip) {
+        const std::string open = openInParent(clip);
+        EXPECT_EQ(service.sendString(open.c_str(), nullptr, 0), 0u);
+        EXPECT_EQ(service.sendString("put Media window at 0 0 320 240", nullptr, 0), 0u);
+        EXPECT_EQ(service.sendString("play Media", nullptr, 0), 0u);
+        std::pair<int, int> seen{0, 0};
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        char mode[64] = "";
+        while (std::chrono::steady_clock::now() < deadline) {
+            seen = whitePixels();
+            service.sendString("status Media mode", mode, sizeof mode);
+            if (seen.second > 40 || std::string(mode) == "stopped")
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return seen;
+    }
+};
+
+TEST_F(Subtitles, DrawsTheFilesOwnAndThoseOfAFileBesideIt) {
+    testing::ScratchFolder folder;
+    ASSERT_TRUE(testing::writeFile(folder.file("film.en.srt"), kSubtitles));
+    ASSERT_TRUE(makeDarkClip(folder.file("film.mp4")));
+    ASSERT_TRUE(testing::writeFile(folder.file("lines.txt"), kSubtitles));
+    ASSERT_TRUE(makeDarkClip(folder.file("own.mkv"), folder.file("lines.txt")));
+    for (const char* name : {"film.mp4", "own.mkv"}) {
+        SCOPED_TRACE(name);
+        MciService service;
+        const auto [top, bottom] = play(service, folder.file(name));
+        // A row of white capitals on a dark picture, near its lower edge.
+        EXPECT_GT(bottom, 40);
+        EXPECT_EQ(top, 0);
+        EXPECT_EQ(service.sendString("close all", nullptr, 0), 0u);
+    }
+}
+
+TEST_F(Subtitles, AFileThatCannotBeReadIsLeftOut) {
+    testing::ScratchFolder folder;
+    ASSERT_TRUE(makeDarkClip(folder.file("noise.mp4")));
+    ASSERT_TRUE(testing::writeFile(folder.file("noise.srt"), std::string("\x7f"
+                                                                         "ELF\0\0\x01\x02",
+                                                                         8) +
+                                                                 kSubtitles));
+    ASSERT_TRUE(makeDarkClip(folder.file("folder.mp4")));
+    std::filesystem::create_directory(folder.file("folder.srt"));
+    for (const char* name : {"noise.mp4", "folder.mp4"}) {
+        SCOPED_TRACE(name);
+        MciService service;
+        const auto [top, bottom] = play(service, folder.file(name));
+        EXPECT_EQ(bottom, 0);
+        // The film itself plays to its end.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        char mode[64] = "";
+        while (service.sendString("status Media mode", mode, sizeof mode) == 0 &&
+               std::string(mode) == "playing" && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        char position[64] = "";
+        ASSERT_EQ(service.sendString("status Media position", position, sizeof position), 0u);
+        EXPECT_GE(std::atoi(position), 1900);
+        EXPECT_EQ(service.sendString("close all", nullptr, 0), 0u);
+    }
+}
+
 TEST_F(Embedding, RefusesAParentThatIsNoWindow) {
     testing::ScratchFolder folder;
     const std::string clip = folder.file("bars.mp4");

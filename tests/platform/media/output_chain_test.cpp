@@ -98,5 +98,55 @@ TEST(OutputChain, DecodedFramesLeaveTheDecoderWithoutACopy) {
     EXPECT_EQ(count.unpooled, 0);
 }
 
+// The picture is scaled before it is converted when it gets smaller, and
+// converted before it is scaled when it gets larger: the converter then
+// always works on the smaller of the two pictures.
+TEST(OutputChain, ConvertsTheSmallerPicture) {
+    initializeMediaProcess();
+    testing::ScratchFolder folder;
+    const std::string clip = folder.file("clip.mp4");
+    ASSERT_TRUE(makeClip(clip));
+    struct Case {
+        int width, height; // asked for by the sink
+        int converted;     // width of the frames the converter takes
+    } const cases[] = {{160, 90, 160}, {640, 360, 320}, {320, 180, 320}, {200, 300, 320}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        const std::string description =
+            "capsfilter caps=video/x-raw,format=BGRx,width=" + std::to_string(c.width) +
+            ",height=" + std::to_string(c.height) + " ! fakesink sync=false";
+        ElementPtr sink(gst_parse_bin_from_description(description.c_str(), TRUE, nullptr));
+        ASSERT_TRUE(sink);
+        gst_object_ref_sink(sink.get());
+        ElementPtr playbin(gst_element_factory_make("playbin3", nullptr));
+        ASSERT_TRUE(playbin);
+        gst_object_ref_sink(playbin.get());
+        GstElement* output = videoOutputFor(sink.get());
+        ASSERT_TRUE(output);
+        ElementPtr converter(gst_bin_get_by_name(GST_BIN(output), "convert"));
+        ASSERT_TRUE(converter);
+        GstElement* audioSink = gst_element_factory_make("fakesink", nullptr);
+        g_object_set(playbin.get(), "video-sink", output, "audio-sink", audioSink, nullptr);
+        setPlayFlags(playbin.get(), kPlayFlagNativeVideo, true);
+        GStringPtr uri(gst_filename_to_uri(clip.c_str(), nullptr));
+        g_object_set(playbin.get(), "uri", uri.get(), nullptr);
+        ASSERT_NE(gst_element_set_state(playbin.get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+        BusPtr bus(gst_element_get_bus(playbin.get()));
+        MessagePtr ended(gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
+                                                    GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+        PadPtr input(gst_element_get_static_pad(converter.get(), "sink"));
+        CapsPtr caps(gst_pad_get_current_caps(input.get()));
+        gst_element_set_state(playbin.get(), GST_STATE_NULL);
+        ASSERT_TRUE(ended);
+        ASSERT_EQ(GST_MESSAGE_TYPE(ended.get()), GST_MESSAGE_EOS);
+        ASSERT_TRUE(caps);
+        int width = 0;
+        gst_structure_get_int(gst_caps_get_structure(caps.get(), 0), "width", &width);
+        EXPECT_EQ(width, c.converted);
+        // The frames reach the converter in the decoder's own format.
+        EXPECT_STREQ(gst_structure_get_string(gst_caps_get_structure(caps.get(), 0), "format"), "I420");
+    }
+}
+
 } // namespace
 } // namespace tovimo::media
