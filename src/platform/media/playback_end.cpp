@@ -15,6 +15,9 @@ namespace {
 
 // How far a reading may run ahead of the time since the one before it.
 constexpr auto kReadingSlack = std::chrono::milliseconds(500);
+// How much sooner than its end point a run may end and still count as
+// having reached it: the last frame and audio buffer, and a tick.
+constexpr auto kDataRanOutSlack = std::chrono::milliseconds(1000);
 // Where a seek to the length lands when the frame rate is not known.
 constexpr double kDefaultFrameMs = 40;
 
@@ -68,8 +71,28 @@ void Playback::reachEnd() {
         fail(PlaybackFailure{"the file was cut short while it played", {}, {}, {}});
         return;
     }
+    const std::int64_t end = endPoint();
     transition(PlaybackMode::Stopped, "stop at the end");
-    run_.endedAtMs = run_.playTo ? *run_.playTo : lengthMs_;
+    run_.endedAtMs = end;
+}
+
+// A file cut off before it was opened still has its whole length in its
+// index (an MP4 written index first, a Matroska header): the demuxer ends
+// the stream where the data runs out. A healthy run ends within a tick of
+// its end point; a run that ended much sooner than playing could get
+// there stopped where it had got to. Readings are never ahead of real time,
+// so a late or slow machine only ever errs towards the end point.
+std::int64_t Playback::endPoint() const {
+    const std::int64_t end = run_.playTo ? *run_.playTo : lengthMs_;
+    if (lastReadAt_ == Clock::time_point{})
+        return end;
+    const auto sinceRead = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastReadAt_);
+    if (lastPositionMs_ + sinceRead.count() + kDataRanOutSlack.count() >= end)
+        return end;
+    const std::int64_t reached = std::max(lastPositionMs_, lastShownMs().value_or(0));
+    GST_CAT_INFO(tovimo_debug, "the stream ended at %" G_GINT64_FORMAT " ms of %" G_GINT64_FORMAT, reached,
+                 end);
+    return std::min(reached, end);
 }
 
 } // namespace tovimo::media
