@@ -61,8 +61,8 @@ void Playback::readPosition() {
 }
 
 void Playback::restartReadings(std::int64_t atMs) {
-    lastPositionMs_ = previousPositionMs_ = atMs;
-    lastReadAt_ = previousReadAt_ = Clock::now();
+    lastPositionMs_ = previousPositionMs_ = runFromMs_ = atMs;
+    lastReadAt_ = previousReadAt_ = runFromAt_ = Clock::now();
 }
 
 Rect Playback::source() const {

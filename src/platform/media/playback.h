@@ -195,7 +195,7 @@ private:
     void fail(PlaybackFailure failure);
     void stopRun() { run_ = PlayRun{}; }
     // Starts the readings of a run that plays from `atMs` now: where the
-    // stream ends is judged against them.
+    // stream ends is judged against them and against real time since.
     void restartReadings(std::int64_t atMs);
     void reachEnd();
     // Where a run that ended stopped: its end point, or where the data ran
@@ -234,6 +234,8 @@ private:
     std::int64_t previousPositionMs_ = 0; // the reading before lastPositionMs_
     Clock::time_point lastReadAt_{};
     Clock::time_point previousReadAt_{};
+    std::int64_t runFromMs_ = 0; // where the media last started playing, and when
+    Clock::time_point runFromAt_{};
     bool sourceLost_ = false;
     bool soundLost_ = false; // the audio output failed and was replaced by a silent one
     PlayRun run_;

@@ -78,21 +78,24 @@ void Playback::reachEnd() {
 
 // A file cut off before it was opened still has its whole length in its
 // index (an MP4 written index first, a Matroska header): the demuxer ends
-// the stream where the data runs out. A healthy run ends within a tick of
-// its end point; a run that ended much sooner than playing could get
-// there stopped where it had got to. Readings are never ahead of real time,
-// so a late or slow machine only ever errs towards the end point.
+// the stream where the data runs out. Playing never runs ahead of real
+// time, so a run cannot have got further than where it started plus the
+// time since: one that ends well before its end point that way stopped
+// where it had got to, as the last picture or reading says. Readings taken
+// after the sinks ended answer the segment's end, hence the bound. A pause
+// or a slow machine only ever errs towards the end point.
 std::int64_t Playback::endPoint() const {
     const std::int64_t end = run_.playTo ? *run_.playTo : lengthMs_;
-    if (lastReadAt_ == Clock::time_point{})
+    if (runFromAt_ == Clock::time_point{})
         return end;
-    const auto sinceRead = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastReadAt_);
-    if (lastPositionMs_ + sinceRead.count() + kDataRanOutSlack.count() >= end)
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - runFromAt_);
+    const std::int64_t reachable = runFromMs_ + since.count();
+    if (reachable + kDataRanOutSlack.count() >= end)
         return end;
     const std::int64_t reached = std::max(lastPositionMs_, lastShownMs().value_or(0));
     GST_CAT_INFO(tovimo_debug, "the stream ended at %" G_GINT64_FORMAT " ms of %" G_GINT64_FORMAT, reached,
                  end);
-    return std::min(reached, end);
+    return std::clamp(reached, runFromMs_, reachable);
 }
 
 } // namespace tovimo::media

@@ -295,7 +295,13 @@ TEST(DamagedFile, CutOffBeforeOpenEndsWhereItsDataRanOut) {
         }
         EXPECT_LT(position, length - 2000) << "it stopped where the data ran out, not at the length";
         EXPECT_GE(position, seen - 100) << "not before where it was seen playing";
-        // Playing again plays what is there, from where it stopped.
+        // Playing on from there finds no more data and stays there; playing
+        // from before it plays what is there.
+        EXPECT_EQ(service.sendString("play a", nullptr, 0), kOk);
+        while (answer(service, "status a mode", code) != "stopped" && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_LT(std::atol(answer(service, "status a position", code).c_str()), length - 2000);
         EXPECT_EQ(service.sendString("play a from 1000", nullptr, 0), kOk);
         while (answer(service, "status a mode", code) != "stopped" && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
