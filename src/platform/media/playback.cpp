@@ -60,6 +60,11 @@ void Playback::readPosition() {
     lastReadAt_ = Clock::now();
 }
 
+void Playback::restartReadings(std::int64_t atMs) {
+    lastPositionMs_ = previousPositionMs_ = runFromMs_ = atMs;
+    lastReadAt_ = previousReadAt_ = runFromAt_ = Clock::now();
+}
+
 Rect Playback::source() const {
     return turned_ ? Rect{0, 0, videoHeight_, videoWidth_} : Rect{0, 0, videoWidth_, videoHeight_};
 }
@@ -105,8 +110,10 @@ bool Playback::transition(PlaybackMode target, const char* why) {
 void Playback::handle(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS:
-        if (run_.repeat && mode_ == PlaybackMode::Playing && seekTo(run_.repeatFromMs, run_.playTo))
+        if (run_.repeat && mode_ == PlaybackMode::Playing && seekTo(run_.repeatFromMs, run_.playTo)) {
+            restartReadings(run_.repeatFromMs);
             break;
+        }
         reachEnd();
         break;
     case GST_MESSAGE_ERROR:
@@ -305,6 +312,7 @@ std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std
     }
     if (!transition(PlaybackMode::Playing, "play"))
         return kInternalError;
+    restartReadings(start);
     if (wait) {
         const std::int64_t stop = to ? *to : lengthMs_;
         const auto bound = std::chrono::milliseconds(2 * (stop - start) + 10000);
@@ -321,8 +329,12 @@ std::uint32_t Playback::pause() {
 }
 
 std::uint32_t Playback::resume() {
-    if (mode_ == PlaybackMode::Paused && !transition(PlaybackMode::Playing, "resume"))
+    if (mode_ != PlaybackMode::Paused)
+        return kOk;
+    const std::int64_t at = positionMs();
+    if (!transition(PlaybackMode::Playing, "resume"))
         return kInternalError;
+    restartReadings(at);
     return kOk;
 }
 

@@ -92,7 +92,8 @@ private:
 //   it; pause, stop and queries still answer;
 // - positionMs() alone decides what the position is, without side effects,
 //   and at the end of the stream it answers the end point (the length, or
-//   the `to` of the play that ended) while the mode is stopped;
+//   the `to` of the play that ended) while the mode is stopped, or where
+//   the data ran out when the stream ended well before that;
 // - a play at the end of the media leaves it there; only a seek or a play
 //   `from` moves it away;
 // - the child window, when there is one, outlives every use the video sink
@@ -193,7 +194,13 @@ private:
     // pipeline to READY and the mode to stopped, ends the run.
     void fail(PlaybackFailure failure);
     void stopRun() { run_ = PlayRun{}; }
+    // Starts the readings of a run that plays from `atMs` now: where the
+    // stream ends is judged against them and against real time since.
+    void restartReadings(std::int64_t atMs);
     void reachEnd();
+    // Where a run that ended stopped: its end point, or where the data ran
+    // out when that was well before it.
+    std::int64_t endPoint() const;
     // Where the last picture the video sink was given stands, if known.
     std::optional<std::int64_t> lastShownMs() const;
     bool fileCutShort() const;
@@ -227,6 +234,8 @@ private:
     std::int64_t previousPositionMs_ = 0; // the reading before lastPositionMs_
     Clock::time_point lastReadAt_{};
     Clock::time_point previousReadAt_{};
+    std::int64_t runFromMs_ = 0; // where the media last started playing, and when
+    Clock::time_point runFromAt_{};
     bool sourceLost_ = false;
     bool soundLost_ = false; // the audio output failed and was replaced by a silent one
     PlayRun run_;

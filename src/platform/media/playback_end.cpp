@@ -15,6 +15,9 @@ namespace {
 
 // How far a reading may run ahead of the time since the one before it.
 constexpr auto kReadingSlack = std::chrono::milliseconds(500);
+// How much sooner than its end point a run may end and still count as
+// having reached it: the last frame and audio buffer, and a tick.
+constexpr auto kDataRanOutSlack = std::chrono::milliseconds(1000);
 // Where a seek to the length lands when the frame rate is not known.
 constexpr double kDefaultFrameMs = 40;
 
@@ -68,8 +71,31 @@ void Playback::reachEnd() {
         fail(PlaybackFailure{"the file was cut short while it played", {}, {}, {}});
         return;
     }
+    const std::int64_t end = endPoint();
     transition(PlaybackMode::Stopped, "stop at the end");
-    run_.endedAtMs = run_.playTo ? *run_.playTo : lengthMs_;
+    run_.endedAtMs = end;
+}
+
+// A file cut off before it was opened still has its whole length in its
+// index (an MP4 written index first, a Matroska header): the demuxer ends
+// the stream where the data runs out. Playing never runs ahead of real
+// time, so a run cannot have got further than where it started plus the
+// time since: one that ends well before its end point that way stopped
+// where it had got to, as the last picture or reading says. Readings taken
+// after the sinks ended answer the segment's end, hence the bound. A pause
+// or a slow machine only ever errs towards the end point.
+std::int64_t Playback::endPoint() const {
+    const std::int64_t end = run_.playTo ? *run_.playTo : lengthMs_;
+    if (runFromAt_ == Clock::time_point{})
+        return end;
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - runFromAt_);
+    const std::int64_t reachable = runFromMs_ + since.count();
+    if (reachable + kDataRanOutSlack.count() >= end)
+        return end;
+    const std::int64_t reached = std::max(lastPositionMs_, lastShownMs().value_or(0));
+    GST_CAT_INFO(tovimo_debug, "the stream ended at %" G_GINT64_FORMAT " ms of %" G_GINT64_FORMAT, reached,
+                 end);
+    return std::clamp(reached, runFromMs_, reachable);
 }
 
 } // namespace tovimo::media

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -241,6 +242,72 @@ TEST(DamagedFile, CutShortWhilePlayingStopsWhereItEndedAndFails) {
     EXPECT_EQ(service.sendString("play a from 0", nullptr, 0), kInternalError);
     EXPECT_EQ(answer(service, "status a mode", code), "stopped");
     EXPECT_EQ(service.sendString("close a", nullptr, 0), kOk);
+}
+
+// A file cut off before it was opened whose index or header comes first
+// (an MP4 written for streaming, a Matroska file) still promises its whole
+// length: the demuxer ends the stream where the data runs out. The device
+// then stops where playing got to, as the position said while it played,
+// not at the length, and plays on from there when asked; the whole file
+// still ends at its length.
+TEST(DamagedFile, CutOffBeforeOpenEndsWhereItsDataRanOut) {
+    ::unsetenv("DISPLAY");
+    struct Case {
+        const char* name;
+        const char* muxer;
+        double keep; // the part of the file left
+    };
+    for (const Case& each :
+         {Case{"index-first.mp4", "mp4mux faststart=true", 0.5}, Case{"header-first.mkv", "matroskamux", 0.5},
+          Case{"whole.mp4", "mp4mux", 1.0}}) {
+        SCOPED_TRACE(each.name);
+        ScratchFolder folder;
+        const std::string whole = folder.file("whole");
+        const std::string command =
+            "timeout 120 gst-launch-1.0 -q videotestsrc num-buffers=240 ! "
+            "video/x-raw,width=320,height=240,framerate=30/1,format=I420 ! "
+            "x264enc speed-preset=ultrafast bitrate=1500 ! h264parse ! " +
+            std::string(each.muxer) + " name=m ! filesink location=\"" + whole +
+            "\" audiotestsrc samplesperbuffer=4800 num-buffers=80 ! audio/x-raw,rate=48000,channels=2 ! "
+            "audioconvert ! avenc_aac ! aacparse ! m. >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const std::string bytes = testing::readFile(whole);
+        const std::string clip = folder.file(each.name);
+        testing::writeFile(clip, bytes.substr(0, static_cast<std::size_t>(bytes.size() * each.keep)));
+        MciService service;
+        std::uint32_t code = 0;
+        answer(service, "open " + clip + " alias a", code);
+        ASSERT_EQ(code, kOk) << service.lastFailureReason();
+        const long length = std::atol(answer(service, "status a length", code).c_str());
+        ASSERT_GT(length, 7500) << "the index promises the whole length";
+        ASSERT_EQ(service.sendString("play a", nullptr, 0), kOk);
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        long seen = 0; // the last position read while it played
+        while (answer(service, "status a mode", code) != "stopped" && Clock::now() < deadline) {
+            seen = std::max(seen, std::atol(answer(service, "status a position", code).c_str()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ASSERT_EQ(answer(service, "status a mode", code), "stopped");
+        const long position = std::atol(answer(service, "status a position", code).c_str());
+        if (each.keep == 1.0) {
+            EXPECT_EQ(position, length);
+            continue;
+        }
+        EXPECT_LT(position, length - 2000) << "it stopped where the data ran out, not at the length";
+        EXPECT_GE(position, seen - 100) << "not before where it was seen playing";
+        // Playing on from there finds no more data and stays there; playing
+        // from before it plays what is there.
+        EXPECT_EQ(service.sendString("play a", nullptr, 0), kOk);
+        while (answer(service, "status a mode", code) != "stopped" && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_LT(std::atol(answer(service, "status a position", code).c_str()), length - 2000);
+        EXPECT_EQ(service.sendString("play a from 1000", nullptr, 0), kOk);
+        while (answer(service, "status a mode", code) != "stopped" && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_LT(std::atol(answer(service, "status a position", code).c_str()), length - 2000);
+        EXPECT_EQ(service.sendString("close a", nullptr, 0), kOk);
+    }
 }
 
 // The same for sound alone, where no picture tells where the data ran out:

@@ -215,6 +215,41 @@ TEST_F(StalledSource, AStalledDeviceGivesUpWhatItWasAskedAndStaysStopped) {
     EXPECT_EQ(send(service, "status a mode").reply, "playing");
 }
 
+// What was given up stays given up: a play queued behind a seek that the
+// stuck read holds is dropped when the device declares the stall, and the
+// seek's own play does not start when the read returns. Nothing is sent
+// after the source answers again, so that a late start is not hidden by a
+// later command: the device stays stopped at the seek's target.
+TEST_F(StalledSource, WhatWasGivenUpNeverRunsWhenTheSourceAnswersAgain) {
+    const Answer open = send(service, "open " + mount->file() + " alias a");
+    ASSERT_EQ(open.code, kOk);
+    ASSERT_EQ(send(service, "play a").code, kOk);
+    ASSERT_TRUE(mount->waitForStall(std::chrono::seconds(30)));
+    // The queues ahead of the sinks still hold data: not stalled yet.
+    ASSERT_EQ(send(service, "play a from 0").code, kOk);
+    ASSERT_EQ(send(service, "play a").code, kOk) << "queued behind the stuck seek";
+    ASSERT_TRUE(waitFor([&] { return send(service, "setaudio a volume to 500").code == kInternalError; },
+                        std::chrono::seconds(10)));
+    EXPECT_NE(send(service, "status a mode").reply, "playing");
+    mount->release();
+    // The engine finishes the seek it was stuck in at once; watch what it
+    // does after, with queries only.
+    const auto until = Clock::now() + std::chrono::seconds(3);
+    while (Clock::now() < until) {
+        const Answer mode = send(service, "status a mode");
+        ASSERT_NE(mode.reply, "playing") << "a given-up play started late";
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const Answer held = send(service, "status a position");
+    EXPECT_LT(std::atol(held.reply.c_str()), 1000) << "stopped at the seek's target";
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(send(service, "status a position").reply, held.reply) << "nothing plays";
+    // The device is usable again.
+    EXPECT_EQ(send(service, "play a").code, kOk);
+    EXPECT_TRUE(waitFor([&] { return std::atol(send(service, "status a position").reply.c_str()) > 300; },
+                        std::chrono::seconds(10)));
+}
+
 // Commands to every device ask each in turn: five devices stuck on the same
 // share answer within one bound together, not five.
 TEST_F(StalledSource, CommandsToAllStuckDevicesAnswerWithinOneBound) {
