@@ -3,8 +3,10 @@
 
 #include "platform/toolkit/app.h"
 
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace tovimo::tk {
 namespace {
@@ -18,6 +20,16 @@ InputBoxHook& inputBoxHook() {
 }
 QString titleOrDefault(const QString& title) {
     return title.isEmpty() ? QString::fromUtf8(App::kTitle) : title;
+}
+
+// A window manager sizes the title bar to the window and cuts a longer title
+// short. Its font is not known here: the dialog's font with a fifth more,
+// and room for the window icon and three title-bar buttons, each about as
+// wide as the title bar is high.
+int widthShowingTitle(const QWidget& dialog) {
+    const QFontMetrics metrics(dialog.font());
+    const int barHeight = metrics.height() * 2;
+    return metrics.horizontalAdvance(dialog.windowTitle()) * 6 / 5 + 4 * barHeight;
 }
 } // namespace
 
@@ -40,6 +52,7 @@ QString InputBox(const QString& prompt, const QString& title, const QString& def
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
     dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setMinimumWidth(std::max(dialog.sizeHint().width(), widthShowingTitle(dialog)));
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.textValue();
