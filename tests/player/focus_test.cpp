@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Focus, time and screen size as a user meets them in the shown window: Tab
+// Focus and time as a user meets them in the shown window: Tab
 // and clicks through the X server, the focus mark and the reason text read
 // back from the screen's pixels, the slider's time from the accessibility
 // interface.
@@ -11,7 +11,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
-#include <QProcess>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -96,28 +95,6 @@ TEST_F(Focus, ThePositionSliderReadsElapsedOfLength) {
     ASSERT_FALSE(media.commands().empty());
     for (const std::string& command : media.commands())
         EXPECT_EQ(command, "status Media position");
-}
-
-TEST_F(Focus, FullScreenFollowsTheScreensNewSize) {
-    const QSize before = QGuiApplication::primaryScreen()->geometry().size();
-    const QSize smaller(before.width() * 3 / 4, before.height() * 3 / 4);
-    form.Command7.click();
-    ASSERT_EQ(form.Command7.Caption(), QStringLiteral("S"));
-    const auto resize = [](QSize size) {
-        return QProcess::execute(QStringLiteral("xrandr"),
-                                 {QStringLiteral("--fb"),
-                                  QStringLiteral("%1x%2").arg(size.width()).arg(size.height())}) == 0;
-    };
-    if (!resize(smaller))
-        GTEST_SKIP() << "the X server does not resize its screen";
-    const bool followed = QTest::qWaitFor([&] { return form.frameGeometry().width() <= smaller.width() + 2; }, 5000);
-    const QRect strip = form.Command7.geometry();
-    const QRect inner = form.rect();
-    ASSERT_TRUE(resize(before));
-    (void)QTest::qWaitFor([&] { return QGuiApplication::primaryScreen()->geometry().size() == before; }, 5000);
-    EXPECT_TRUE(followed) << form.frameGeometry().width();
-    EXPECT_TRUE(inner.contains(strip)) << "the S button lies inside the window";
-    EXPECT_LE(form.geometry().bottom(), smaller.height());
 }
 
 } // namespace
