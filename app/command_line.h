@@ -7,8 +7,10 @@
 
 namespace tovimo::app {
 
-// What the command line asks for. Only the first argument counts; "--" makes
-// the argument after it a file even when it starts with "-".
+// What the command line asks for. The first argument decides; "--" makes
+// the argument after it a file even when it starts with "-". The window
+// plays one file: the arguments after it are kept only to be named as
+// ignored.
 struct CommandLine {
     enum class Action { Run, Help, Version, UsageError };
     Action action = Action::Run;
@@ -16,6 +18,8 @@ struct CommandLine {
     std::optional<QString> file;
     // With UsageError: what was wrong, for the message.
     QString problem;
+    // With Run and a file: the arguments after that file, left unplayed.
+    QStringList ignored;
 
     friend bool operator==(const CommandLine&, const CommandLine&) = default;
 };
@@ -24,6 +28,9 @@ struct CommandLine {
 CommandLine parseCommandLine(const QStringList& arguments);
 
 QString usageLine();
+// The line for standard error when arguments were left unplayed; empty when
+// none were.
+QString ignoredArgumentsText(const CommandLine& commandLine);
 QString helpText();
 QString versionText();
 

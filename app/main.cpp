@@ -87,6 +87,7 @@ int main(int argc, char* argv[]) {
                           tovimo::app::usageLine());
         return 2;
     case tovimo::app::CommandLine::Action::Run:
+        print(stderr, tovimo::app::ignoredArgumentsText(commandLine));
         break;
     }
 

@@ -8,7 +8,9 @@
 #include "platform/toolkit/screen.h"
 
 #include <QFile>
+#include <QKeySequence>
 #include <QPalette>
+#include <QShortcut>
 
 namespace tovimo::chooser {
 namespace {
@@ -55,6 +57,9 @@ void FrmSelFile::buildDesign() {
 }
 
 void FrmSelFile::connectHandlers() {
+    // Esc closes the window as its close box does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &FrmSelFile::Unload);
     connect(&Drive1, &tk::DriveListBox::Change, this, &FrmSelFile::Drive1_Change);
     connect(&Dir1, &tk::DirListBox::Change, this, &FrmSelFile::Dir1_Change);
     connect(&Dir1, &tk::DirListBox::KeyDown, this, &FrmSelFile::Dir1_KeyDown);

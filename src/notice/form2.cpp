@@ -3,7 +3,9 @@
 
 #include "platform/toolkit/screen.h"
 
+#include <QKeySequence>
 #include <QPixmap>
+#include <QShortcut>
 
 namespace tovimo::notice {
 namespace {
@@ -31,6 +33,9 @@ Form2::Form2(QWidget* parent)
     Image1.lower();
 
     connect(&Command1, &tk::CommandButton::Click, this, &Form2::Command1_Click);
+    // Esc does what "X" does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &Form2::Command1_Click);
 }
 
 void Form2::Form_Load() {

@@ -11,8 +11,8 @@ namespace tovimo::notice {
 //
 // Loading sizes the window to the picture (685 x 361 pixels, no stretching),
 // centres it on the screen and moves the captionless Command2 below the
-// window's bottom edge, where it is never seen. Only "X" closes the window;
-// clicks on the picture do nothing.
+// window's bottom edge, where it is never seen. Only "X" and Esc close the
+// window; clicks on the picture do nothing.
 class Form2 : public tk::Form {
     Q_OBJECT
 public:

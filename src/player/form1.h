@@ -9,11 +9,15 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tovimo::chooser {
 class FrmSelFile;
+}
+namespace tovimo::tk {
+class FocusMark;
 }
 
 namespace tovimo::player {
@@ -62,7 +66,9 @@ public:
     // missing).
     void CenterForm(tk::Form& f, const QObject& w);
     // Opens FileName under the alias Media with its video in Window, fits
-    // the video and plays. FileName comes back in its short form.
+    // the video and plays. FileName comes back in its short form. When
+    // nothing plays at the end, Window shows why, in the service's words for
+    // the first command that failed; otherwise its message is cleared.
     void PlayAVIPictureBox(QString& FileName, tk::PictureBox& Window);
     // The same on the path's own bytes, which the handlers take from Text2 so
     // that a name that is not valid in the local encoding still opens.
@@ -108,11 +114,26 @@ private:
     void ArrangeControls();
     // The window-mode size, centred on the screen (each half taken separately).
     void placeInWindowMode();
+    // The whole screen, the strip arranged and pic1 placed for full screen.
+    void placeInFullScreenMode();
+    // The command that fits the video to Window; none for a path that names
+    // an audio file.
+    std::optional<QString> videoSizing(tk::PictureBox& Window);
     // pic1 centred on the window's outer width, 50 twips to the left.
     void centrePicture();
 
     // Favourites.
     void ReloadFavourites();
+
+    // Keys every player answers, beside the controls' own.
+    void connectKeys();
+    // While full screen, the screen's new size as Command7 would set it; the
+    // video is fitted again without being played or opened.
+    void followScreenSize();
+    // The service's text for `code`, for showing in the picture area.
+    QString reasonText(std::uint32_t code);
+    // hs's tooltip and accessible description: elapsed / length.
+    void showPositionTime();
 
     // Event handlers.
     void Command1_Click();
@@ -128,6 +149,7 @@ private:
     void Timer1_Timer();
     void pic1_Click();
     void pic1_DblClick();
+    void pic1_KeyDown(int key, Qt::KeyboardModifiers modifiers, bool& used);
 
     void buildDesign();
     void connectHandlers();
@@ -145,6 +167,10 @@ private:
 
     std::vector<std::string> FavouriteLines; // the file split at CR LF, as bytes
     std::int32_t FavouriteLast = -1;
+
+    // The length that Play read, in whole seconds; none before the first Play.
+    std::optional<std::int32_t> lengthSeconds_;
+    tk::FocusMark* focusMark_ = nullptr;
 
     QPointer<chooser::FrmSelFile> frmSelFile_;
     mutable QString favouritesPath_; // fixed at first use

@@ -3,8 +3,13 @@
 
 #include "chooser/frm_sel_file.h"
 #include "platform/toolkit/app_icon.h"
+#include "platform/toolkit/focus_mark.h"
 
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QPalette>
+#include <QScreen>
+#include <QShortcut>
 
 namespace tovimo::player {
 namespace {
@@ -101,6 +106,12 @@ void Form1::buildDesign() {
     Text1.setVisible(false);
     Combo1.setVisible(false);
 
+    // The sliders and the picture take the focus in their tab places, from
+    // the keyboard and from a click.
+    for (QWidget* control : std::initializer_list<QWidget*>{&hs, &vs, &pic1})
+        control->setFocusPolicy(Qt::StrongFocus);
+    focusMark_ = new tk::FocusMark(*this);
+
     Timer1.setInterval(100);
     Timer1.setEnabled(true);
 }
@@ -119,6 +130,39 @@ void Form1::connectHandlers() {
     connect(&Timer1, &tk::Timer::Tick, this, &Form1::Timer1_Timer);
     connect(&pic1, &tk::PictureBox::Click, this, &Form1::pic1_Click);
     connect(&pic1, &tk::PictureBox::DblClick, this, &Form1::pic1_DblClick);
+    connect(&pic1, &tk::PictureBox::KeyDown, this, &Form1::pic1_KeyDown);
+    connect(&hs, &QAbstractSlider::valueChanged, this, &Form1::showPositionTime);
+    connect(&hs, &QAbstractSlider::rangeChanged, this, &Form1::showPositionTime);
+    connectKeys();
+}
+
+void Form1::connectKeys() {
+    // Window shortcuts reach the window only when the focused control does
+    // not take the key itself (Qt asks it first).
+    const auto key = [this](const QKeySequence& sequence, auto handler) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, handler);
+    };
+    key(QKeySequence(Qt::Key_Escape), [this] {
+        if (Command7.Caption() == QLatin1String("S"))
+            Command7_Click();
+    });
+    key(QKeySequence(Qt::Key_F11), [this] { Command7_Click(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { Command1_Click(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+    connect(&Text2, &QLineEdit::returnPressed, this, &Form1::Command4_Click);
+
+    // The screen that the screen metrics read.
+    const auto watch = [this](QScreen* screen) {
+        if (screen)
+            connect(screen, &QScreen::geometryChanged, this, &Form1::followScreenSize, Qt::UniqueConnection);
+    };
+    watch(QGuiApplication::primaryScreen());
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this, watch](QScreen* screen) {
+        watch(screen);
+        followScreenSize();
+    });
 }
 
 chooser::FrmSelFile& Form1::selectFileWindow() {

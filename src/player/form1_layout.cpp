@@ -67,14 +67,7 @@ void Form1::Form_Resize() {
 void Form1::Command7_Click() {
     const QString mode = Command7.Caption();
     if (mode == kWindowMode) {
-        setWidth(tk::Screen::Width());
-        setHeight(tk::Screen::Height());
-        setLeft(0);
-        setTop(0);
-        ArrangeControls();
-        pic1.setHeight(pictureHeight(Command1.Top() - kTogglePictureGap));
-        pic1.setLeft(kFullScreenPictureLeft);
-        pic1.setWidth(tk::Screen::Width() - kFullScreenPictureMargin);
+        placeInFullScreenMode();
     } else if (mode == kFullScreenMode) {
         placeInWindowMode();
         ArrangeControls();
@@ -87,6 +80,25 @@ void Form1::Command7_Click() {
     QByteArray fileName = Text2.NativeText();
     PlayAVIPictureBox(fileName, pic1);
     Command7.setCaption(mode == kWindowMode ? kFullScreenMode : kWindowMode);
+}
+
+void Form1::placeInFullScreenMode() {
+    setWidth(tk::Screen::Width());
+    setHeight(tk::Screen::Height());
+    setLeft(0);
+    setTop(0);
+    ArrangeControls();
+    pic1.setHeight(pictureHeight(Command1.Top() - kTogglePictureGap));
+    pic1.setLeft(kFullScreenPictureLeft);
+    pic1.setWidth(tk::Screen::Width() - kFullScreenPictureMargin);
+}
+
+void Form1::followScreenSize() {
+    if (Command7.Caption() != kFullScreenMode)
+        return;
+    placeInFullScreenMode();
+    if (const std::optional<QString> sizing = videoSizing(pic1); sizing && !Text2.Text().isEmpty())
+        sendWithReply(*sizing, nullptr, 0);
 }
 
 void Form1::CenterForm(tk::Form& f, const QObject& w) {

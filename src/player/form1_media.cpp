@@ -145,31 +145,58 @@ void Form1::PlayAVIPictureBox(QString& FileName, tk::PictureBox& Window) {
     FileName = QString::fromLocal8Bit(bytes);
 }
 
+std::optional<QString> Form1::videoSizing(tk::PictureBox& Window) {
+    const QString ending = Text2.Text().right(4);
+    for (const char* audioEnding : kAudioEndings)
+        if (ending == QLatin1String(audioEnding))
+            return std::nullopt;
+    const float width = Window.ScaleWidth() / tk::Screen::TwipsPerPixelX();
+    const float height = Window.ScaleHeight() / tk::Screen::TwipsPerPixelY();
+    return QStringLiteral("put Media window at 0 0 ") + QString::fromStdString(shortestFloatText(width)) +
+           QLatin1Char(' ') + QString::fromStdString(shortestFloatText(height));
+}
+
+QString Form1::reasonText(std::uint32_t code) {
+    char text[kErrorTextLength] = {};
+    if (media_.getErrorString(code, text, kErrorTextLength) && text[0] != '\0')
+        return QString::fromLocal8Bit(text);
+    return QStringLiteral("The media service answered %1.").arg(code);
+}
+
 void Form1::PlayAVIPictureBox(QByteArray& FileName, tk::PictureBox& Window) {
     emit mediaOpening(QFile::decodeName(FileName));
+    Window.setMessage({});
     FileName = GetShortName(FileName);
+    // No short form means the file system has no such path; the open below
+    // then fails on its empty name, which would tell the user less.
+    std::uint32_t failure = FileName.isEmpty() ? std::uint32_t{media::kFileNotFound} : 0u;
+    const auto note = [&failure](std::uint32_t code) {
+        if (failure == 0)
+            failure = code;
+        return code;
+    };
+    // Nothing plays unless the last command, Play, succeeds; the reason is
+    // the first failure on the way, usually the open's.
+    const auto explain = [&](std::uint32_t played) {
+        if (played != 0 && failure != 0)
+            Window.setMessage(reasonText(failure));
+    };
     const std::int32_t handle = Window.hWnd();
-    sendWithReply(QByteArrayLiteral("Open ") + FileName +
-                      QByteArrayLiteral(" type MPEGVideo Alias Media parent ") + QByteArray::number(handle) +
-                      QByteArrayLiteral(" style ") + QByteArray(kChildWindowStyle),
-                  nullptr, 0);
+    note(sendWithReply(QByteArrayLiteral("Open ") + FileName +
+                           QByteArrayLiteral(" type MPEGVideo Alias Media parent ") +
+                           QByteArray::number(handle) + QByteArrayLiteral(" style ") +
+                           QByteArray(kChildWindowStyle),
+                       nullptr, 0));
     tk::DoEvents();
 
-    const QString ending = Text2.Text().right(4);
-    bool audio = false;
-    for (const char* audioEnding : kAudioEndings)
-        audio = audio || ending == QLatin1String(audioEnding);
-    if (!audio) {
-        const float width = Window.ScaleWidth() / tk::Screen::TwipsPerPixelX();
-        const float height = Window.ScaleHeight() / tk::Screen::TwipsPerPixelY();
-        const QString sizing = QStringLiteral("put Media window at 0 0 ") +
-                               QString::fromStdString(shortestFloatText(width)) + QLatin1Char(' ') +
-                               QString::fromStdString(shortestFloatText(height));
-        if (sendWithReply(sizing, nullptr, 0) != 0)
+    if (const std::optional<QString> sizing = videoSizing(Window)) {
+        if (const std::uint32_t code = note(sendWithReply(*sizing, nullptr, 0)); code != 0) {
+            explain(code);
             return;
+        }
     }
     tk::DoEvents();
-    sendWithReply(QStringLiteral("Play Media"), nullptr, 0);
+    explain(note(sendWithReply(QStringLiteral("Play Media"), nullptr, 0)));
     tk::DoEvents();
 }
 

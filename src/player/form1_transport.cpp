@@ -4,6 +4,7 @@
 #include "chooser/frm_sel_file.h"
 #include "platform/toolkit/events.h"
 #include "player/reply_text.h"
+#include "player/time_text.h"
 
 #include <algorithm>
 #include <limits>
@@ -13,6 +14,8 @@ namespace {
 const QString kPause = QStringLiteral("Pause");
 const QString kResume = QStringLiteral("Resume");
 const QString kCloseAll = QStringLiteral("close all");
+constexpr int kKeySeekSeconds = 5;
+constexpr int kKeyVolumeStep = 5;
 
 // hs holds 16-bit values: longer media saturate the slider's range rather
 // than wrapping it, and an unreadable or negative length leaves it empty
@@ -60,7 +63,9 @@ void Form1::Command4_Click() {
     QByteArray fileName = Text2.NativeText();
     PlayAVIPictureBox(fileName, pic1);
     tk::DoEvents();
-    hs.setMax(sliderMaximumForLength(MediaLength()));
+    lengthSeconds_ = MediaLength();
+    hs.setMax(sliderMaximumForLength(*lengthSeconds_));
+    showPositionTime();
 }
 
 void Form1::hs_Scroll() {
@@ -82,7 +87,56 @@ void Form1::Timer1_Timer() {
         hs.setValue(static_cast<std::int16_t>(*position));
 }
 
+void Form1::showPositionTime() {
+    if (!lengthSeconds_)
+        return;
+    const QString text = QString::fromStdString(elapsedOfLengthText(hs.Value(), *lengthSeconds_));
+    if (hs.toolTip() == text)
+        return;
+    hs.setToolTip(text);
+    hs.setAccessibleDescription(text);
+}
+
+// The picture takes the focus on a click by its focus policy.
 void Form1::pic1_Click() {}
-void Form1::pic1_DblClick() {}
+
+void Form1::pic1_DblClick() {
+    Command7_Click();
+}
+
+void Form1::pic1_KeyDown(int key, Qt::KeyboardModifiers modifiers, bool& used) {
+    if (modifiers != Qt::NoModifier)
+        return;
+    // Each slider step goes as a drag of its thumb would: a value that does
+    // not change sends nothing.
+    const auto drag = [](tk::HScrollBar& bar, int step, void (Form1::*scroll)(), Form1& form) {
+        const int value = std::clamp(bar.value() + step, bar.minimum(), bar.maximum());
+        if (value == bar.value())
+            return;
+        bar.setValue(static_cast<std::int16_t>(value));
+        (form.*scroll)();
+    };
+    used = true;
+    switch (key) {
+    case Qt::Key_Space:
+        Command2_Click();
+        break;
+    case Qt::Key_Left:
+        drag(hs, -kKeySeekSeconds, &Form1::hs_Scroll, *this);
+        break;
+    case Qt::Key_Right:
+        drag(hs, kKeySeekSeconds, &Form1::hs_Scroll, *this);
+        break;
+    case Qt::Key_Down:
+        drag(vs, -kKeyVolumeStep, &Form1::vs_Scroll, *this);
+        break;
+    case Qt::Key_Up:
+        drag(vs, kKeyVolumeStep, &Form1::vs_Scroll, *this);
+        break;
+    default:
+        used = false;
+        break;
+    }
+}
 
 } // namespace tovimo::player

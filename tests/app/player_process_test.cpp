@@ -453,17 +453,39 @@ TEST_F(PlayerProcess, GlibSlicesComeFromMallocUnlessGSliceIsSet) {
     }
 }
 
+TEST_F(PlayerProcess, CtrlQClosesTheWindowAndEndsTheProgram) {
+    start({}, QString());
+    QStringList windows;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            windows = xdotool({"search", "--onlyvisible", "--pid", QString::number(player.processId()),
+                               "--name", "^Tovimo$"});
+            return !windows.isEmpty();
+        },
+        10000));
+    xdotool({"windowfocus", "--sync", windows.first()});
+    xdotool({"key", "--clearmodifiers", "ctrl+q"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(player.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(player.exitCode(), 0);
+}
+
 TEST_F(PlayerProcess, OptionsAnswerWithoutADisplay) {
     struct Case {
-        const char* argument;
+        QStringList arguments;
         int exitCode;
         const char* stdoutStart;
         const char* stderrStart;
     };
     const Case cases[] = {
-        {"--help", 0, "Usage: tovimo ", ""},
-        {"--version", 0, "Tovimo 0.1.0\n", ""},
-        {"--bogus", 2, "", "tovimo: unknown option --bogus\nUsage: tovimo "},
+        {{"--help"}, 0, "Usage: tovimo ", ""},
+        {{"-h"}, 0, "Usage: tovimo ", ""},
+        {{"--version"}, 0, "Tovimo 0.1.0\n", ""},
+        {{"-v"}, 0, "Tovimo 0.1.0\n", ""},
+        {{"--bogus"}, 2, "", "tovimo: unknown option --bogus\nUsage: tovimo "},
+        // The second file is named before the display is looked for (none: 1).
+        {{"a.mkv", "b.mkv"}, 1, "",
+         "tovimo: plays one file at a time; ignored: b.mkv\n"},
     };
     // Also through the loader, which then names the program.
     const QStringList launchers[] = {{QStringLiteral(TOVIMO_BINARY)},
@@ -475,15 +497,16 @@ TEST_F(PlayerProcess, OptionsAnswerWithoutADisplay) {
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.remove(QStringLiteral("DISPLAY"));
             process.setProcessEnvironment(environment);
-            process.start(launcher.first(), launcher.mid(1) + QStringList{QLatin1String(c.argument)});
-            ASSERT_TRUE(process.waitForFinished(10000)) << c.argument;
-            EXPECT_EQ(process.exitCode(), c.exitCode) << c.argument;
+            const std::string argument = c.arguments.join(QLatin1Char(' ')).toStdString();
+            process.start(launcher.first(), launcher.mid(1) + c.arguments);
+            ASSERT_TRUE(process.waitForFinished(10000)) << argument;
+            EXPECT_EQ(process.exitCode(), c.exitCode) << argument;
             const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
             const QString err = QString::fromLocal8Bit(process.readAllStandardError());
             EXPECT_TRUE(*c.stdoutStart ? out.startsWith(QLatin1String(c.stdoutStart)) : out.isEmpty())
-                << c.argument << ": " << out.toStdString();
+                << argument << ": " << out.toStdString();
             EXPECT_TRUE(*c.stderrStart ? err.startsWith(QLatin1String(c.stderrStart)) : err.isEmpty())
-                << c.argument << ": " << err.toStdString();
+                << argument << ": " << err.toStdString();
         }
 }
 

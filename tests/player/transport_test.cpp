@@ -264,11 +264,13 @@ TEST_F(SliderInput, OnlyAThumbDragSendsACommand) {
     }
 }
 
-TEST_F(SliderInput, ClicksOnThePictureDoNothing) {
+TEST_F(SliderInput, AClickOnThePictureSendsNothingADoubleClickSwitchesTheScreenMode) {
     const QPoint centre = form.pic1.rect().center();
     QTest::mouseClick(&form.pic1, Qt::LeftButton, {}, centre);
-    QTest::mouseDClick(&form.pic1, Qt::LeftButton, {}, centre);
     EXPECT_EQ(sent(), Commands{});
+    EXPECT_EQ(form.Command7.Caption(), QStringLiteral("F"));
+    QTest::mouseDClick(&form.pic1, Qt::LeftButton, {}, centre);
+    EXPECT_EQ(form.Command7.Caption(), QStringLiteral("S")) << "as the F button";
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -204,6 +204,9 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
         if (!made->child_)
             return kCreateWindow;
         gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(playbin), made->child_->id());
+        // The sink would take the keys and clicks that reach the picture
+        // while it draws; they belong to the player's window.
+        gst_video_overlay_handle_events(GST_VIDEO_OVERLAY(playbin), FALSE);
     }
 
     const auto code = made->preroll(path);

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStandardItemModel>
@@ -170,6 +171,17 @@ HScrollBar::HScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent), Tw
     });
 }
 
+void HScrollBar::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        const bool forward = (event->key() == Qt::Key_Right) != isRightToLeft();
+        triggerAction(forward ? SliderSingleStepAdd : SliderSingleStepSub);
+        event->accept();
+        return;
+    }
+    QScrollBar::keyPressEvent(event);
+}
+
 void HScrollBar::setValue(std::int16_t value) {
     programmatic_ = true;
     QScrollBar::setValue(value);
@@ -258,8 +270,11 @@ bool PictureBox::event(QEvent* event) {
         // left as they were): a new one gets black.
         fillWithBlack();
         break;
-    case QEvent::Move:
     case QEvent::Resize:
+        placeMessage();
+        placeBand();
+        break;
+    case QEvent::Move:
     case QEvent::Show:
     case QEvent::Hide:
         placeBand();
@@ -268,6 +283,48 @@ bool PictureBox::event(QEvent* event) {
         break;
     }
     return QWidget::event(event);
+}
+
+void PictureBox::setMessage(const QString& text) {
+    setAccessibleDescription(text);
+    if (text.isEmpty()) {
+        if (message_)
+            message_->hide();
+        return;
+    }
+    if (!message_) {
+        message_ = new QLabel(this);
+        // A window of its own: the picture box has no paint engine, and the
+        // label must lie above the black of the box's window.
+        message_->setAttribute(Qt::WA_NativeWindow);
+        message_->setAttribute(Qt::WA_TransparentForMouseEvents);
+        message_->setAlignment(Qt::AlignCenter);
+        message_->setWordWrap(true);
+        message_->setMargin(8);
+        message_->setAutoFillBackground(true);
+        QPalette colours = message_->palette();
+        colours.setColor(QPalette::Window, Qt::black);
+        colours.setColor(QPalette::WindowText, Qt::white);
+        message_->setPalette(colours);
+        QFont font = message_->font();
+        font.setPointSizeF(font.pointSizeF() * 1.5);
+        message_->setFont(font);
+    }
+    message_->setText(text);
+    placeMessage();
+    message_->show();
+}
+
+QString PictureBox::Message() const {
+    return message_ && !message_->isHidden() ? message_->text() : QString();
+}
+
+void PictureBox::placeMessage() {
+    if (!message_)
+        return;
+    const int textWidth = std::max(0, std::min(width() - 16, message_->sizeHint().width()));
+    const int textHeight = std::min(height(), message_->heightForWidth(textWidth));
+    message_->setGeometry((width() - textWidth) / 2, (height() - textHeight) / 2, textWidth, textHeight);
 }
 
 bool PictureBox::eventFilter(QObject* watched, QEvent* event) {
@@ -371,6 +428,15 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         emit DblClick();
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event) {
+    bool used = false;
+    emit KeyDown(event->key(), event->modifiers() & ~Qt::KeypadModifier, used);
+    if (used)
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 Image::Image(QWidget* parent) : QLabel(parent) {

@@ -141,6 +141,11 @@ public:
 signals:
     void Scroll();
 
+protected:
+    // Left and Right move the thumb the way they point: a scroll bar's own
+    // controls are inverted for its wheel.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     bool programmatic_ = false;
 };
@@ -193,23 +198,35 @@ public:
     // The native window handle as the 32-bit value the media service takes.
     std::int32_t hWnd();
     QPaintEngine* paintEngine() const override { return nullptr; }
+
+    // Passive text in the middle of the picture area, also its accessible
+    // description; empty text removes it. It lies above the window that the
+    // service draws into, so it is for while no picture plays.
+    void setMessage(const QString& text);
+    QString Message() const;
 signals:
     void Click();
     void DblClick();
+    // A key pressed while the picture box has the focus. A slot that uses the
+    // key sets `used`; an unused key goes on to the window.
+    void KeyDown(int key, Qt::KeyboardModifiers modifiers, bool& used);
 
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent*) override {}
 
 private:
     void fillWithBlack();
     void placeBand();
+    void placeMessage();
     void paintParentBackground(const QPaintEvent& event);
 
     QWidget* area_;
+    QLabel* message_ = nullptr; // made on first use
     std::uint32_t band_ = 0;
     // The parent's rows that the band covers, in the parent's coordinates;
     // empty while the band is not shown.

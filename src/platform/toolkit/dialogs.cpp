@@ -3,8 +3,11 @@
 
 #include "platform/toolkit/app.h"
 
+#include <QFontMetrics>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace tovimo::tk {
 namespace {
@@ -18,6 +21,18 @@ InputBoxHook& inputBoxHook() {
 }
 QString titleOrDefault(const QString& title) {
     return title.isEmpty() ? QString::fromUtf8(App::kTitle) : title;
+}
+
+// A window manager sizes the title bar to the window and cuts a longer title
+// short. Its font is not known here: the dialog's font in bold with a third
+// more, and room for the window icon and three title-bar buttons, each about
+// as wide as the title bar is high.
+int widthShowingTitle(const QWidget& dialog) {
+    QFont bold = dialog.font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    const int barHeight = metrics.height() * 3 / 2;
+    return metrics.horizontalAdvance(dialog.windowTitle()) * 4 / 3 + 4 * barHeight;
 }
 } // namespace
 
@@ -40,6 +55,10 @@ QString InputBox(const QString& prompt, const QString& title, const QString& def
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
     dialog.setInputMode(QInputDialog::TextInput);
+    // The dialog's layout sets its size from its contents: the text field
+    // carries the width.
+    if (auto* field = dialog.findChild<QLineEdit*>())
+        field->setMinimumWidth(std::max(field->sizeHint().width(), widthShowingTitle(dialog)));
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.textValue();
