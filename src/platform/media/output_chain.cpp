@@ -7,6 +7,7 @@
 #include <gst/base/gsttypefindhelper.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -133,7 +134,12 @@ GstPadProbeReturn chooseScaler(GstPad*, GstPadProbeInfo* info, gpointer data) {
         !gst_structure_get_int(gst_caps_get_structure(caps, 0), "width", &width) ||
         !gst_structure_get_int(gst_caps_get_structure(caps, 0), "height", &height))
         return GST_PAD_PROBE_OK;
-    const bool smaller = width <= sourceWidth && height <= sourceHeight;
+    // Scaling first pays only where it leaves the converter much less to do:
+    // close to the stream's own size (full screen on a screen of about the
+    // video's size) the extra pass costs more than it saves, measured at
+    // 1887x953 from 1080p: 35% against 30% of a core in one pass.
+    const bool smaller = width <= sourceWidth && height <= sourceHeight &&
+                         std::int64_t{width} * height * 4 <= std::int64_t{sourceWidth} * sourceHeight * 3;
     GST_CAT_DEBUG(tovimo_debug, "picture %dx%d shown at %dx%d: %s", sourceWidth, sourceHeight, width, height,
                   smaller ? "scaled, then converted" : "converted and scaled");
     CapsPtr wanted(smaller ? gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width, "height",
