@@ -100,6 +100,17 @@ void forgetChoice(gpointer data) {
     delete static_cast<SharedChoice*>(data);
 }
 
+// The picture size a caps event carries, when it carries one.
+bool pictureSizeOf(GstEvent* capsEvent, int& width, int& height) {
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(capsEvent, &caps);
+    if (!caps || gst_caps_is_empty(caps))
+        return false;
+    const GstStructure* picture = gst_caps_get_structure(caps, 0);
+    return gst_structure_get_int(picture, "width", &width) &&
+           gst_structure_get_int(picture, "height", &height);
+}
+
 // The caps of the stream reach the first scaler before its own caps go out:
 // they are noted here, since the pad keeps them only once they are taken.
 GstPadProbeReturn noteSourceSize(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -107,12 +118,9 @@ GstPadProbeReturn noteSourceSize(GstPad*, GstPadProbeInfo* info, gpointer data) 
     if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
         return GST_PAD_PROBE_OK;
     const SharedChoice& choice = *static_cast<SharedChoice*>(data);
-    GstCaps* caps = nullptr;
-    gst_event_parse_caps(event, &caps);
     int width = 0;
     int height = 0;
-    if (caps && gst_structure_get_int(gst_caps_get_structure(caps, 0), "width", &width) &&
-        gst_structure_get_int(gst_caps_get_structure(caps, 0), "height", &height)) {
+    if (pictureSizeOf(event, width, height)) {
         choice->sourceWidth = width;
         choice->sourceHeight = height;
     }
@@ -124,15 +132,11 @@ GstPadProbeReturn chooseScaler(GstPad*, GstPadProbeInfo* info, gpointer data) {
     if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
         return GST_PAD_PROBE_OK;
     const SharedChoice& choice = *static_cast<SharedChoice*>(data);
-    GstCaps* caps = nullptr;
-    gst_event_parse_caps(event, &caps);
     int width = 0;
     int height = 0;
     const int sourceWidth = choice->sourceWidth;
     const int sourceHeight = choice->sourceHeight;
-    if (!caps || sourceWidth <= 0 || sourceHeight <= 0 ||
-        !gst_structure_get_int(gst_caps_get_structure(caps, 0), "width", &width) ||
-        !gst_structure_get_int(gst_caps_get_structure(caps, 0), "height", &height))
+    if (sourceWidth <= 0 || sourceHeight <= 0 || !pictureSizeOf(event, width, height))
         return GST_PAD_PROBE_OK;
     // Scaling first pays only where it leaves the converter much less to do:
     // close to the stream's own size (full screen on a screen of about the
