@@ -10,10 +10,15 @@
 namespace tovimo::desktop::testing {
 
 PrivateSessionBus::PrivateSessionBus() {
-    start({QStringLiteral("--session")});
+    if (noServices_.isValid())
+        startWithServicesIn(noServices_.path());
 }
 
 PrivateSessionBus::PrivateSessionBus(const QString& serviceFolder) {
+    startWithServicesIn(serviceFolder);
+}
+
+void PrivateSessionBus::startWithServicesIn(const QString& serviceFolder) {
     const QString configPath = serviceFolder + QStringLiteral("/bus.conf");
     QFile config(configPath);
     if (!config.open(QIODevice::WriteOnly))

@@ -9,15 +9,19 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariantList>
 #include <vector>
 
 namespace tovimo::desktop::testing {
 
 // A session bus of its own for one test: a dbus-daemon started in the
-// constructor and stopped in the destructor.
+// constructor and stopped in the destructor. It never starts the machine's
+// own services (a desktop portal installed on the test machine would answer
+// calls that the tests expect to go unanswered).
 class PrivateSessionBus {
 public:
+    // A bus that starts no service on demand.
     PrivateSessionBus();
     // A bus that starts on demand the services whose ".service" files lie
     // in `serviceFolder` (and no others); its configuration is written there.
@@ -32,7 +36,10 @@ public:
     QDBusConnection connect();
 
 private:
+    void startWithServicesIn(const QString& serviceFolder);
     void start(QStringList arguments);
+
+    QTemporaryDir noServices_;
 
     QString address_;
     qint64 pid_ = 0;
