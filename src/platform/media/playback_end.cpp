@@ -72,7 +72,11 @@ void Playback::reachEnd() {
         return;
     }
     const std::int64_t end = endPoint();
-    transition(PlaybackMode::Stopped, "stop at the end");
+    // The end is the bus's own word: the mode follows it at once, and the
+    // pipeline is told to hold the last frame.
+    wanted_ = PlaybackMode::Stopped;
+    setTarget(GST_STATE_PAUSED);
+    transition(PlaybackMode::Stopped, "the stream ended");
     run_.endedAtMs = end;
 }
 
