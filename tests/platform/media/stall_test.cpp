@@ -250,6 +250,29 @@ TEST_F(StalledSource, WhatWasGivenUpNeverRunsWhenTheSourceAnswersAgain) {
                         std::chrono::seconds(10)));
 }
 
+// A seek refused because the source stopped answering is given up for good:
+// when the read returns, the media does not move to where the refused seek
+// pointed, seconds after its caller was told it failed.
+TEST_F(StalledSource, ARefusedSeekNeverMovesTheMediaWhenTheSourceAnswersAgain) {
+    playIntoTheStall();
+    // Stalled by anyone's measure: the position has stood still for a while.
+    std::string still;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            still = send(service, "status a position").reply;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+            return send(service, "status a position").reply == still;
+        },
+        std::chrono::seconds(20)));
+    const Answer seek = send(service, "seek a to 1000");
+    std::printf("stalled: seek a to 1000 %lld ms, code %u\n", ms(seek.took), seek.code);
+    EXPECT_EQ(seek.code, kInternalError);
+    mount->release();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const long position = std::atol(send(service, "status a position").reply.c_str());
+    EXPECT_GT(std::abs(position - 1000), 500) << "the refused seek ran when the read returned";
+}
+
 // Commands to every device ask each in turn: five devices stuck on the same
 // share answer within one bound together, not five.
 TEST_F(StalledSource, CommandsToAllStuckDevicesAnswerWithinOneBound) {
