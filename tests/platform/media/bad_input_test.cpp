@@ -20,6 +20,7 @@
 namespace tovimo::media {
 namespace {
 
+using testing::answer;
 using testing::ScratchFolder;
 
 struct BadInput {
@@ -138,12 +139,6 @@ namespace tovimo::media {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string answer(MciService& service, const std::string& command, std::uint32_t& code) {
-    char reply[128] = {};
-    code = service.sendString(command.c_str(), reply, sizeof reply);
-    return reply;
-}
 
 // What the player does on every Play: a damaged file opened again and again
 // in one process. The demuxer's error, posted while its decoding bin was

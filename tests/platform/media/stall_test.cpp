@@ -25,6 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using testing::ScratchFolder;
 using testing::StallingMount;
+using testing::waitFor;
 
 // Generous for a loaded machine, far below the stall.
 constexpr auto kAnswerBound = std::chrono::milliseconds(1500);
@@ -44,16 +45,6 @@ Answer send(MciService& service, const std::string& command) {
 
 long long ms(Clock::duration duration) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
-}
-
-bool waitFor(const std::function<bool()>& done, std::chrono::seconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
 }
 
 class StalledSource : public ::testing::Test {
