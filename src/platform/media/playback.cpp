@@ -22,6 +22,13 @@ namespace {
 // the command it was given.
 constexpr auto kQuietBound = std::chrono::seconds(10);
 
+// Posted on the bus right before a seek is sent, with the seek's seqnum.
+constexpr const char* kSeekMarker = "tovimo-seek";
+
+GstState pipelineStateFor(PlaybackMode mode) {
+    return mode == PlaybackMode::Playing ? GST_STATE_PLAYING : GST_STATE_PAUSED;
+}
+
 bool hasAudioOrVideo(GstStreamCollection* streams) {
     const guint count = gst_stream_collection_get_size(streams);
     for (guint i = 0; i < count; ++i)
@@ -36,7 +43,7 @@ bool hasAudioOrVideo(GstStreamCollection* streams) {
 Playback::~Playback() {
     seenErrors_.clear();
     if (pipeline_)
-        gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+        setTarget(GST_STATE_NULL);
     videoSink_.reset();
     pipeline_.reset();
     child_.reset();
@@ -72,8 +79,19 @@ Rect Playback::source() const {
 bool Playback::seekTo(std::int64_t startMs, std::optional<std::int64_t> stopMs) {
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     const gint64 stop = stopMs ? *stopMs * GST_MSECOND : static_cast<gint64>(GST_CLOCK_TIME_NONE);
-    return gst_element_seek(pipeline_.get(), 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
-                            startMs * GST_MSECOND, GST_SEEK_TYPE_SET, stop);
+    GstEvent* event = gst_event_new_seek(1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
+                                         startMs * GST_MSECOND, GST_SEEK_TYPE_SET, stop);
+    const guint32 seqnum = gst_event_get_seqnum(event);
+    // Whatever the bus holds before the marker was posted before the seek.
+    gst_bus_post(bus_.get(), gst_message_new_application(
+                                 GST_OBJECT(pipeline_.get()),
+                                 gst_structure_new(kSeekMarker, "seqnum", G_TYPE_UINT, seqnum, nullptr)));
+    seek_ = PendingSeek{seqnum, false, false};
+    if (!gst_element_send_event(pipeline_.get(), event)) {
+        seek_.reset();
+        return false;
+    }
+    return true;
 }
 
 const char* modeName(PlaybackMode mode) {
@@ -90,26 +108,112 @@ const char* modeName(PlaybackMode mode) {
     return "stopped";
 }
 
-bool Playback::transition(PlaybackMode target, const char* why) {
-    const PlaybackMode old = mode_;
-    const GstState state = target == PlaybackMode::Playing ? GST_STATE_PLAYING : GST_STATE_PAUSED;
-    if (gst_element_set_state(pipeline_.get(), state) == GST_STATE_CHANGE_FAILURE) {
+GstStateChangeReturn Playback::setTarget(GstState state) {
+    target_ = state;
+    return gst_element_set_state(pipeline_.get(), state);
+}
+
+void Playback::transition(PlaybackMode to, const char* why) {
+    if (mode_ == to)
+        return;
+    GST_CAT_DEBUG(tovimo_debug, "%s -> %s (%s)", modeName(mode_), modeName(to), why);
+    mode_ = to;
+    if (changed_)
+        changed_();
+}
+
+bool Playback::request(PlaybackMode wanted, const char* why) {
+    wanted_ = wanted;
+    const GstState state = pipelineStateFor(wanted);
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    gst_element_get_state(pipeline_.get(), &current, &pending, 0);
+    if (current == state && pending == GST_STATE_VOID_PENDING && target_ == state && !seek_) {
+        // Stopped and paused are one pipeline state: the pipeline already
+        // stands where it is asked to go, and posts nothing.
+        transition(wanted, why);
+        return true;
+    }
+    if (setTarget(state) == GST_STATE_CHANGE_FAILURE) {
         // The error that says why is on the bus already, as a rule.
         takeMessages();
         if (!failure_)
             fail(PlaybackFailure{std::string("the engine refused to ") + why, {}, {}, {}});
         return false;
     }
-    mode_ = target;
-    GST_CAT_DEBUG(tovimo_debug, "%s -> %s (%s)", modeName(old), modeName(target), why);
-    if (changed_)
-        changed_();
-    return true;
+    if (settle(kQuietBound))
+        return true;
+    if (!failure_)
+        fail(PlaybackFailure{
+            std::string("the engine could not ") + why + ": its source stopped answering", {}, {}, {}});
+    return false;
+}
+
+bool Playback::settle(Clock::duration quiet) {
+    constexpr auto kStep = std::chrono::milliseconds(100);
+    constexpr auto kCheckEvery = std::chrono::milliseconds(50);
+    for (;;) {
+        if (failure_)
+            return false;
+        if (mode_ == wanted_ && !seek_)
+            return true;
+        if (life_->quietFor() > quiet)
+            return false;
+        const auto step = seenErrors_.empty() ? kStep : kCheckEvery;
+        const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(step).count();
+        if (MessagePtr message{gst_bus_timed_pop(bus_.get(), static_cast<GstClockTime>(wait))})
+            handle(message.get());
+        checkSeenErrors();
+    }
+}
+
+void Playback::onStateChanged(GstMessage* message) {
+    if (GST_MESSAGE_SRC(message) != GST_OBJECT(pipeline_.get()))
+        return;
+    GstState old = GST_STATE_VOID_PENDING;
+    GstState now = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    gst_message_parse_state_changed(message, &old, &now, &pending);
+    if (pending != GST_STATE_VOID_PENDING) {
+        // A flush takes the preroll away: the pipeline posts its state as
+        // old, new and pending at once. The ASYNC_DONE after that is the seek's.
+        if (seek_ && seek_->marked && old == now && pending == now)
+            seek_->flushed = true;
+        return;
+    }
+    // While a seek is on its way the preroll is not the one asked for.
+    if (!seek_ && now == pipelineStateFor(wanted_))
+        transition(wanted_, "the pipeline got there");
+}
+
+void Playback::onAsyncDone() {
+    if (!seek_ || !seek_->flushed)
+        return;
+    // One posted late by the change before the seek: the seek's own preroll
+    // is still under way.
+    if (target_ != GST_STATE_PLAYING &&
+        gst_element_get_state(pipeline_.get(), nullptr, nullptr, 0) == GST_STATE_CHANGE_ASYNC)
+        return;
+    seek_.reset();
+    GstState current = GST_STATE_VOID_PENDING;
+    gst_element_get_state(pipeline_.get(), &current, nullptr, 0);
+    if (current == pipelineStateFor(wanted_))
+        transition(wanted_, "the seek is done");
 }
 
 void Playback::handle(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_STATE_CHANGED:
+        onStateChanged(message);
+        break;
+    case GST_MESSAGE_ASYNC_DONE:
+        if (GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline_.get()))
+            onAsyncDone();
+        break;
     case GST_MESSAGE_EOS:
+        // The end of what a seek sent: the seek is over.
+        if (seek_ && gst_message_get_seqnum(message) == seek_->seqnum)
+            seek_.reset();
         if (run_.repeat && mode_ == PlaybackMode::Playing && seekTo(run_.repeatFromMs, run_.playTo)) {
             restartReadings(run_.repeatFromMs);
             break;
@@ -161,7 +265,12 @@ void Playback::handle(GstMessage* message) {
             queryLength();
         break;
     case GST_MESSAGE_APPLICATION:
-        if (GstMessage* error = errorSeenIn(message)) {
+        if (const GstStructure* body = gst_message_get_structure(message);
+            body && gst_structure_has_name(body, kSeekMarker)) {
+            guint seqnum = 0;
+            if (seek_ && gst_structure_get_uint(body, "seqnum", &seqnum) && seqnum == seek_->seqnum)
+                seek_->marked = true;
+        } else if (GstMessage* error = errorSeenIn(message)) {
             GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(error));
             seenErrors_.push_back(SeenError{ElementPtr(GST_ELEMENT(gst_object_ref(source))),
                                             MessagePtr(gst_message_ref(error)), Clock::now()});
@@ -191,28 +300,6 @@ void Playback::handleNext(Clock::duration timeout) {
 
 void Playback::wake(GstBus* bus) {
     gst_bus_post(bus, gst_message_new_application(nullptr, gst_structure_new_empty("tovimo-wake")));
-}
-
-// With `types` 0, waits until the pipeline's state change is complete.
-GstMessageType Playback::waitWhileAlive(int types, Clock::duration quiet) {
-    constexpr auto kStep = std::chrono::milliseconds(100);
-    for (;;) {
-        if (types == 0) {
-            const auto change =
-                gst_element_get_state(pipeline_.get(), nullptr, nullptr,
-                                      static_cast<GstClockTime>(std::chrono::nanoseconds(kStep).count()));
-            if (change == GST_STATE_CHANGE_FAILURE) {
-                takeMessages();
-                return GST_MESSAGE_ERROR;
-            }
-            if (change != GST_STATE_CHANGE_ASYNC)
-                return GST_MESSAGE_ASYNC_DONE;
-        } else if (const auto ended = waitFor(types, kStep); ended != GST_MESSAGE_UNKNOWN) {
-            return ended;
-        }
-        if (life_->quietFor() > quiet)
-            return GST_MESSAGE_UNKNOWN;
-    }
 }
 
 // Reads messages until one of `types` comes from the pipeline (a duration
@@ -248,22 +335,17 @@ GstMessageType Playback::waitFor(int types, Clock::duration timeout) {
 }
 
 // Seeks while not playing and waits until the new frame is shown, for as
-// long as the engine shows signs of life. A playing pipeline stops first;
-// one reset by a failure prerolls again.
+// long as the engine shows signs of life. A playing pipeline stops first,
+// and the seek is sent once it has: one reset by a failure prerolls again.
 bool Playback::seekPaused(std::int64_t targetMs, std::optional<std::int64_t> stopMs) {
-    if (mode_ == PlaybackMode::Playing && !transition(PlaybackMode::Stopped, "seek"))
+    if (mode_ == PlaybackMode::Playing && !request(PlaybackMode::Stopped, "seek"))
         return false;
     if (!prerollAgain())
-        return false;
-    // Leaving PLAYING completes first, and what it posted is taken in now:
-    // the preroll awaited below is the one after the seek, not the pause's.
-    if (waitWhileAlive(0, kQuietBound) == GST_MESSAGE_ERROR)
         return false;
     takeMessages();
     if (failure_ || !seekTo(targetMs, stopMs))
         return false;
-    const auto ended = waitWhileAlive(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS, kQuietBound);
-    return ended != GST_MESSAGE_ERROR && ended != GST_MESSAGE_UNKNOWN;
+    return settle(kQuietBound);
 }
 
 // Makes the sink read the window's new size and ask upstream for frames of
@@ -290,7 +372,7 @@ std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std
         return kOutOfRange;
     // Playing from the end plays nothing: the media stays at its end.
     if (start >= lengthMs_) {
-        if (mode_ != PlaybackMode::Stopped && !transition(PlaybackMode::Stopped, "stay at the end"))
+        if (mode_ != PlaybackMode::Stopped && !request(PlaybackMode::Stopped, "stay at the end"))
             return kInternalError;
         run_.endedAtMs = lengthMs_;
         return kOk;
@@ -307,10 +389,10 @@ std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std
     // A caller that has given up on this play has been told it failed.
     if (mayStart_ && !mayStart_()) {
         if (mode_ != PlaybackMode::Stopped)
-            transition(PlaybackMode::Stopped, "play given up");
+            request(PlaybackMode::Stopped, "give up the play");
         return kInternalError;
     }
-    if (!transition(PlaybackMode::Playing, "play"))
+    if (!request(PlaybackMode::Playing, "play"))
         return kInternalError;
     restartReadings(start);
     if (wait) {
@@ -323,7 +405,7 @@ std::uint32_t Playback::play(std::optional<std::int32_t> from, std::optional<std
 }
 
 std::uint32_t Playback::pause() {
-    if (mode_ == PlaybackMode::Playing && !transition(PlaybackMode::Paused, "pause"))
+    if (mode_ == PlaybackMode::Playing && !request(PlaybackMode::Paused, "pause"))
         return kInternalError;
     return kOk;
 }
@@ -332,14 +414,14 @@ std::uint32_t Playback::resume() {
     if (mode_ != PlaybackMode::Paused)
         return kOk;
     const std::int64_t at = positionMs();
-    if (!transition(PlaybackMode::Playing, "resume"))
+    if (!request(PlaybackMode::Playing, "resume"))
         return kInternalError;
     restartReadings(at);
     return kOk;
 }
 
 std::uint32_t Playback::stop() {
-    if (mode_ != PlaybackMode::Stopped && !transition(PlaybackMode::Stopped, "stop"))
+    if (mode_ != PlaybackMode::Stopped && !request(PlaybackMode::Stopped, "stop"))
         return kInternalError;
     return kOk;
 }
@@ -353,7 +435,7 @@ std::uint32_t Playback::seek(SeekTarget target, std::int64_t positionMs) {
     // A seek is the one command that clears a failure: it prerolls again.
     failure_.reset();
     stopRun();
-    if (mode_ != PlaybackMode::Stopped && !transition(PlaybackMode::Stopped, "seek"))
+    if (mode_ != PlaybackMode::Stopped && !request(PlaybackMode::Stopped, "seek"))
         return kInternalError;
     // A seek to the very end would show no frame at all: the last one is
     // shown instead, and the position still answers the length.

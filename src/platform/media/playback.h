@@ -83,9 +83,24 @@ private:
 // Invariants:
 // - after a successful open the pipeline is at least PAUSED, prerolled, with
 //   its length known; the playback starts stopped at position 0;
-// - every change of mode goes through transition(): mode and pipeline agree
-//   after every command, whether it succeeded or failed (Playing: PLAYING;
-//   Paused and Stopped: PAUSED, or READY after a failure);
+// - the pipeline's target state is set in setTarget() alone, and the mode
+//   changes in transition() alone, from what the bus reports: the pipeline's
+//   STATE_CHANGED reaching the state the mode asked for needs, the
+//   ASYNC_DONE of the pending seek, EOS and ERROR. A command asks for a mode
+//   (request()) and waits on the bus until the pipeline is there, for as
+//   long as the engine shows signs of life; set_state's return value never
+//   decides the mode. Stopped and Paused are the same pipeline state
+//   (PAUSED): moving between them changes nothing in the pipeline, and is
+//   taken at once;
+// - mode and pipeline agree after every command, whether it succeeded or
+//   failed (Playing: PLAYING; Paused and Stopped: PAUSED, or READY after a
+//   failure);
+// - a seek is done only at the ASYNC_DONE that follows its own flush: the
+//   pipeline's ASYNC_DONE carries no seqnum, so the seek posts a marker
+//   with its seqnum on the bus before it is sent, and an ASYNC_DONE counts
+//   once that marker and then the pipeline's loss of its preroll have been
+//   read, with no state change left pending. What an earlier pause or
+//   preroll posted never ends a later seek;
 // - failure has one channel, failure(), set only by fail(), which also
 //   resets the pipeline to READY and the mode to stopped. A failure blocks
 //   play and resume (kInternalError) until a seek prerolls again and clears
@@ -186,10 +201,21 @@ private:
     bool queryLength();
     bool seekTo(std::int64_t startMs, std::optional<std::int64_t> stopMs);
     bool seekPaused(std::int64_t targetMs, std::optional<std::int64_t> stopMs = std::nullopt);
-    // The one way the mode changes: sets the pipeline's target state for
-    // `target`, checks the result and fails on refusal. Returns whether the
-    // pipeline took it.
-    bool transition(PlaybackMode target, const char* why);
+    // The one place the pipeline's target state is set.
+    GstStateChangeReturn setTarget(GstState state);
+    // Asks for `wanted` and waits on the bus until the pipeline is there,
+    // while the engine shows signs of life; fails the engine when the
+    // pipeline refuses or goes quiet on the way. Returns whether it got there.
+    bool request(PlaybackMode wanted, const char* why);
+    // Reads the bus until the mode is the one asked for and no seek is
+    // pending, or the engine fails or shows no sign of life for `quiet`.
+    bool settle(Clock::duration quiet);
+    // The one way the mode changes, called from what the bus reports.
+    void transition(PlaybackMode to, const char* why);
+    // The pipeline's STATE_CHANGED and ASYNC_DONE, as they bear on the mode
+    // asked for and on the pending seek.
+    void onStateChanged(GstMessage* message);
+    void onAsyncDone();
     // The one way a failure is recorded: keeps the reason, resets the
     // pipeline to READY and the mode to stopped, ends the run.
     void fail(PlaybackFailure failure);
@@ -212,9 +238,6 @@ private:
     // on from where it was, without sound. False when that failed too.
     bool playOnWithoutSound();
     void checkSeenErrors();
-    // Waits for one of `types` while the engine shows signs of life, and
-    // at most `quiet` past the last one.
-    GstMessageType waitWhileAlive(int types, Clock::duration quiet);
     GstMessageType waitFor(int types, Clock::duration timeout);
     void readVideoFormat();
     void fitVideoToWindow();
@@ -227,7 +250,16 @@ private:
     std::string path_;
     std::int64_t fileSize_ = 0;
 
-    PlaybackMode mode_ = PlaybackMode::Stopped;
+    PlaybackMode mode_ = PlaybackMode::Stopped;   // what the pipeline has reached
+    PlaybackMode wanted_ = PlaybackMode::Stopped; // what the last request asked for
+    // The flushing seek sent last, until its preroll is done.
+    struct PendingSeek {
+        guint32 seqnum = 0;
+        bool marked = false;  // its marker has been read: what follows is its own
+        bool flushed = false; // the pipeline has lost its preroll to it since
+    };
+    std::optional<PendingSeek> seek_;
+    GstState target_ = GST_STATE_NULL; // the pipeline's, as setTarget() last set it
     std::int64_t lengthMs_ = 0;
     bool lengthFixed_ = false; // the length was read from the file, not the demuxer
     std::int64_t lastPositionMs_ = 0;

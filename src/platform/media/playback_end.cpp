@@ -59,11 +59,12 @@ std::optional<std::int64_t> Playback::lastShownMs() const {
 
 void Playback::reachEnd() {
     if (fileCutShort()) {
-        // Past the end of the data the sinks answer the stream's end: the
-        // last position read while it played is where it stopped.
-        // Once the sinks have ended, a position query answers the segment's
+        // Where the sinks stand now is where the data ran out, read once
+        // more at the end rather than a tick before it. Once video sinks
+        // have ended, though, a position query may answer the segment's
         // end: the last picture shown says where the data ran out, and for
-        // audio alone a reading that jumped is not taken.
+        // audio alone a reading that jumped past real time is not taken.
+        readPosition();
         const auto step = std::chrono::milliseconds(lastPositionMs_ - previousPositionMs_);
         const bool readAfterEnd = step > lastReadAt_ - previousReadAt_ + kReadingSlack;
         sourceLost_ = true;
@@ -72,7 +73,11 @@ void Playback::reachEnd() {
         return;
     }
     const std::int64_t end = endPoint();
-    transition(PlaybackMode::Stopped, "stop at the end");
+    // The end is the bus's own word: the mode follows it at once, and the
+    // pipeline is told to hold the last frame.
+    wanted_ = PlaybackMode::Stopped;
+    setTarget(GST_STATE_PAUSED);
+    transition(PlaybackMode::Stopped, "the stream ended");
     run_.endedAtMs = end;
 }
 

@@ -93,11 +93,13 @@ void Playback::fail(PlaybackFailure failure) {
     failure_ = std::move(failure);
     seenErrors_.clear();
     stopRun();
-    mode_ = PlaybackMode::Stopped;
+    seek_.reset();
+    wanted_ = PlaybackMode::Stopped;
+    transition(PlaybackMode::Stopped, "failed");
     if (changed_)
-        changed_();
+        changed_(); // the failure itself is news, whatever the mode was
     // Nothing is left half-running: a seek prerolls again from here.
-    gst_element_set_state(pipeline_.get(), GST_STATE_READY);
+    setTarget(GST_STATE_READY);
 }
 
 bool Playback::playOnWithoutSound() {
@@ -105,8 +107,10 @@ bool Playback::playOnWithoutSound() {
     const std::int64_t at = run_.endedAtMs ? *run_.endedAtMs : lastPositionMs_;
     GST_CAT_INFO(tovimo_debug, "the audio output failed at %" G_GINT64_FORMAT " ms: on without sound", at);
     soundLost_ = true;
-    gst_element_set_state(pipeline_.get(), GST_STATE_READY);
-    mode_ = PlaybackMode::Stopped;
+    seek_.reset();
+    wanted_ = PlaybackMode::Stopped;
+    setTarget(GST_STATE_READY);
+    transition(PlaybackMode::Stopped, "the audio output failed");
     GstElement* silent = gst_element_factory_make("fakeaudiosink", nullptr);
     if (!silent)
         return false;
@@ -116,7 +120,7 @@ bool Playback::playOnWithoutSound() {
     gst_stream_volume_set_volume(GST_STREAM_VOLUME(pipeline_.get()), GST_STREAM_VOLUME_FORMAT_CUBIC,
                                  volume_ / 1000.0);
     if (playing)
-        return transition(PlaybackMode::Playing, "play on without sound");
+        return request(PlaybackMode::Playing, "play on without sound");
     if (changed_)
         changed_();
     return true;

@@ -239,7 +239,7 @@ GstStateChangeReturn Playback::startPaused() {
             return GST_STATE_CHANGE_FAILURE;
         }
     }
-    const GstStateChangeReturn change = gst_element_set_state(playbin, GST_STATE_PAUSED);
+    const GstStateChangeReturn change = setTarget(GST_STATE_PAUSED);
     if (decoding)
         gst_element_set_locked_state(decoding.get(), FALSE);
     return change;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media_fixtures.h"
 
+#include "platform/media/mci_service.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +22,23 @@
 extern char** environ;
 
 namespace tovimo::media::testing {
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+             std::chrono::milliseconds step) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(step);
+    }
+    return true;
+}
+
+std::string answer(MciService& service, const std::string& command, std::uint32_t& code) {
+    char reply[128] = {};
+    code = service.sendString(command.c_str(), reply, sizeof reply);
+    return reply;
+}
 
 ScratchFolder::ScratchFolder() {
     const char* base = std::getenv("TOVIMO_TEST_TMP");

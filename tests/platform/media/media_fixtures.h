@@ -3,10 +3,22 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 
+namespace tovimo::media {
+class MciService;
+}
+
 namespace tovimo::media::testing {
+
+// Checks `done` every `step` until it holds; false once `timeout` has passed.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+             std::chrono::milliseconds step = std::chrono::milliseconds(50));
+
+// Sends `command`; returns its reply and sets `code`.
+std::string answer(MciService& service, const std::string& command, std::uint32_t& code);
 
 // A fresh folder, removed with the object.
 class ScratchFolder {

@@ -29,7 +29,9 @@ namespace tovimo::media {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using testing::answer;
 using testing::ScratchFolder;
+using testing::waitFor;
 
 struct SlowClip {
     const char* name;
@@ -50,22 +52,6 @@ const SlowClip kSlowClips[] = {
      "! x265enc speed-preset=ultrafast bitrate=8000 key-int-max=600 ! h265parse ! mp4mux",
      2800},
 };
-
-std::string answer(MciService& service, const std::string& command, std::uint32_t& code) {
-    char reply[128] = {};
-    code = service.sendString(command.c_str(), reply, sizeof reply);
-    return reply;
-}
-
-bool waitFor(const std::function<bool()>& done, std::chrono::seconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
 
 // stress-ng on both cores for as long as the object lives, when installed.
 class CpuLoad {

@@ -30,16 +30,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using testing::ScratchFolder;
-
-bool waitFor(const std::function<bool()>& done, std::chrono::seconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
+using testing::waitFor;
 
 std::string output(const std::string& command) {
     std::string text;

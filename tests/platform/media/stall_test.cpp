@@ -25,6 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using testing::ScratchFolder;
 using testing::StallingMount;
+using testing::waitFor;
 
 // Generous for a loaded machine, far below the stall.
 constexpr auto kAnswerBound = std::chrono::milliseconds(1500);
@@ -44,16 +45,6 @@ Answer send(MciService& service, const std::string& command) {
 
 long long ms(Clock::duration duration) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
-}
-
-bool waitFor(const std::function<bool()>& done, std::chrono::seconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
 }
 
 class StalledSource : public ::testing::Test {
@@ -248,6 +239,29 @@ TEST_F(StalledSource, WhatWasGivenUpNeverRunsWhenTheSourceAnswersAgain) {
     EXPECT_EQ(send(service, "play a").code, kOk);
     EXPECT_TRUE(waitFor([&] { return std::atol(send(service, "status a position").reply.c_str()) > 300; },
                         std::chrono::seconds(10)));
+}
+
+// A seek refused because the source stopped answering is given up for good:
+// when the read returns, the media does not move to where the refused seek
+// pointed, seconds after its caller was told it failed.
+TEST_F(StalledSource, ARefusedSeekNeverMovesTheMediaWhenTheSourceAnswersAgain) {
+    playIntoTheStall();
+    // Stalled by anyone's measure: the position has stood still for a while.
+    std::string still;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            still = send(service, "status a position").reply;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+            return send(service, "status a position").reply == still;
+        },
+        std::chrono::seconds(20)));
+    const Answer seek = send(service, "seek a to 1000");
+    std::printf("stalled: seek a to 1000 %lld ms, code %u\n", ms(seek.took), seek.code);
+    EXPECT_EQ(seek.code, kInternalError);
+    mount->release();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const long position = std::atol(send(service, "status a position").reply.c_str());
+    EXPECT_GT(std::abs(position - 1000), 500) << "the refused seek ran when the read returned";
 }
 
 // Commands to every device ask each in turn: five devices stuck on the same
