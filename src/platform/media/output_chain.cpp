@@ -100,15 +100,16 @@ void forgetChoice(gpointer data) {
     delete static_cast<SharedChoice*>(data);
 }
 
-// The picture size a caps event carries, when it carries one.
-bool pictureSizeOf(GstEvent* capsEvent, int& width, int& height) {
+// The picture a caps event carries, when it carries one.
+const GstStructure* pictureOf(GstEvent* capsEvent, int& width, int& height) {
     GstCaps* caps = nullptr;
     gst_event_parse_caps(capsEvent, &caps);
     if (!caps || gst_caps_is_empty(caps))
-        return false;
+        return nullptr;
     const GstStructure* picture = gst_caps_get_structure(caps, 0);
-    return gst_structure_get_int(picture, "width", &width) &&
-           gst_structure_get_int(picture, "height", &height);
+    return gst_structure_get_int(picture, "width", &width) && gst_structure_get_int(picture, "height", &height)
+               ? picture
+               : nullptr;
 }
 
 // The caps of the stream reach the first scaler before its own caps go out:
@@ -120,7 +121,7 @@ GstPadProbeReturn noteSourceSize(GstPad*, GstPadProbeInfo* info, gpointer data) 
     const SharedChoice& choice = *static_cast<SharedChoice*>(data);
     int width = 0;
     int height = 0;
-    if (pictureSizeOf(event, width, height)) {
+    if (pictureOf(event, width, height)) {
         choice->sourceWidth = width;
         choice->sourceHeight = height;
     }
@@ -136,7 +137,8 @@ GstPadProbeReturn chooseScaler(GstPad*, GstPadProbeInfo* info, gpointer data) {
     int height = 0;
     const int sourceWidth = choice->sourceWidth;
     const int sourceHeight = choice->sourceHeight;
-    if (sourceWidth <= 0 || sourceHeight <= 0 || !pictureSizeOf(event, width, height))
+    const GstStructure* shown = pictureOf(event, width, height);
+    if (sourceWidth <= 0 || sourceHeight <= 0 || !shown)
         return GST_PAD_PROBE_OK;
     // Scaling first pays only where it leaves the converter much less to do:
     // close to the stream's own size (full screen on a screen of about the
@@ -146,9 +148,16 @@ GstPadProbeReturn chooseScaler(GstPad*, GstPadProbeInfo* info, gpointer data) {
                          std::int64_t{width} * height * 4 <= std::int64_t{sourceWidth} * sourceHeight * 3;
     GST_CAT_DEBUG(tovimo_debug, "picture %dx%d shown at %dx%d: %s", sourceWidth, sourceHeight, width, height,
                   smaller ? "scaled, then converted" : "converted and scaled");
-    CapsPtr wanted(smaller ? gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width, "height",
-                                                 G_TYPE_INT, height, nullptr)
-                           : gst_caps_new_empty_simple("video/x-raw"));
+    CapsPtr wanted(gst_caps_new_empty_simple("video/x-raw"));
+    if (smaller) {
+        gst_caps_set_simple(wanted.get(), "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr);
+        // The scaler keeps the picture's shape by filling borders only when
+        // it must give the sink's pixel shape too; left free, it would
+        // stretch the picture to the whole area with pixels of another
+        // shape, and the converter would then scale it a second time.
+        if (const GValue* shape = gst_structure_get_value(shown, "pixel-aspect-ratio"))
+            gst_caps_set_value(wanted.get(), "pixel-aspect-ratio", shape);
+    }
     GstCaps* held = nullptr;
     g_object_get(choice->filter, "caps", &held, nullptr);
     const CapsPtr current(held);

@@ -101,7 +101,9 @@ TEST(OutputChain, DecodedFramesLeaveTheDecoderWithoutACopy) {
 // The picture is scaled before it is converted when it gets much smaller
 // (by a quarter of its area or more), and converted and scaled in one pass
 // otherwise: the converter never works on a much larger picture than it
-// must, and a picture of about the stream's size takes no extra pass.
+// must, and a picture of about the stream's size takes no extra pass. An
+// area of another shape than the picture's is filled by the first scaler,
+// borders and all, so that the converter scales nothing a second time.
 TEST(OutputChain, ConvertsTheSmallerPicture) {
     initializeMediaProcess();
     testing::ScratchFolder folder;
@@ -110,11 +112,12 @@ TEST(OutputChain, ConvertsTheSmallerPicture) {
     struct Case {
         int width, height; // asked for by the sink
         int converted;     // width of the frames the converter takes
-    } const cases[] = {{160, 90, 160}, {640, 360, 320}, {320, 180, 320}, {200, 300, 320}, {300, 170, 320}};
+    } const cases[] = {{160, 90, 160},  {640, 360, 320}, {320, 180, 320}, {200, 300, 320},
+                       {300, 170, 320}, {160, 140, 160}, {200, 60, 200}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         const std::string description =
-            "capsfilter caps=video/x-raw,format=BGRx,width=" + std::to_string(c.width) +
+            "capsfilter caps=video/x-raw,format=BGRx,pixel-aspect-ratio=1/1,width=" + std::to_string(c.width) +
             ",height=" + std::to_string(c.height) + " ! fakesink sync=false";
         ElementPtr sink(gst_parse_bin_from_description(description.c_str(), TRUE, nullptr));
         ASSERT_TRUE(sink);
@@ -141,9 +144,20 @@ TEST(OutputChain, ConvertsTheSmallerPicture) {
         ASSERT_TRUE(ended);
         ASSERT_EQ(GST_MESSAGE_TYPE(ended.get()), GST_MESSAGE_EOS);
         ASSERT_TRUE(caps);
+        const GstStructure* taken = gst_caps_get_structure(caps.get(), 0);
         int width = 0;
-        gst_structure_get_int(gst_caps_get_structure(caps.get(), 0), "width", &width);
+        gst_structure_get_int(taken, "width", &width);
         EXPECT_EQ(width, c.converted);
+        // Scaled first, the picture already has the sink's size and pixel shape.
+        if (c.converted == c.width) {
+            int height = 0;
+            int shapeNumerator = 0;
+            int shapeDenominator = 0;
+            gst_structure_get_int(taken, "height", &height);
+            gst_structure_get_fraction(taken, "pixel-aspect-ratio", &shapeNumerator, &shapeDenominator);
+            EXPECT_EQ(height, c.height);
+            EXPECT_EQ(shapeNumerator, shapeDenominator);
+        }
         // The frames reach the converter in the decoder's own format.
         EXPECT_STREQ(gst_structure_get_string(gst_caps_get_structure(caps.get(), 0), "format"), "I420");
     }
