@@ -107,7 +107,8 @@ const GstStructure* pictureOf(GstEvent* capsEvent, int& width, int& height) {
     if (!caps || gst_caps_is_empty(caps))
         return nullptr;
     const GstStructure* picture = gst_caps_get_structure(caps, 0);
-    return gst_structure_get_int(picture, "width", &width) && gst_structure_get_int(picture, "height", &height)
+    return gst_structure_get_int(picture, "width", &width) &&
+                   gst_structure_get_int(picture, "height", &height)
                ? picture
                : nullptr;
 }

@@ -117,8 +117,8 @@ TEST(OutputChain, ConvertsTheSmallerPicture) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         const std::string description =
-            "capsfilter caps=video/x-raw,format=BGRx,pixel-aspect-ratio=1/1,width=" + std::to_string(c.width) +
-            ",height=" + std::to_string(c.height) + " ! fakesink sync=false";
+            "capsfilter caps=video/x-raw,format=BGRx,pixel-aspect-ratio=1/1,width=" +
+            std::to_string(c.width) + ",height=" + std::to_string(c.height) + " ! fakesink sync=false";
         ElementPtr sink(gst_parse_bin_from_description(description.c_str(), TRUE, nullptr));
         ASSERT_TRUE(sink);
         gst_object_ref_sink(sink.get());
