@@ -6,7 +6,9 @@
 #include <gst/base/gstbasetransform.h>
 #include <gst/base/gsttypefindhelper.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -73,14 +75,19 @@ GstElement* makeAutoFlip() {
 
 namespace {
 
-// Where the picture is scaled. A picture made smaller is scaled first, in
-// the stream's own format (planar YUV: a fast per-plane scaler, a quarter of
-// the bytes for the chroma), and only the small picture is converted: one
-// pass that converts and scales at once leaves the fast scalers for a
-// generic path, a fifth more CPU in the window and a quarter more at full
-// screen on 1080. A picture made larger is converted and scaled in that one
-// pass, which costs less than scaling the planes up first and keeps no
-// pool of large frames in between (a 4K screen: 11 MB less).
+// Where the picture is scaled. The picture keeps its shape: a sink that
+// shows frames of any size in a larger window (ximagesink centres them and
+// paints the rest black once) is offered the picture at the size it takes
+// within the window, so that no border is scaled, converted or copied with
+// every frame (see offerPictureSize). A picture made smaller is scaled
+// first, in the stream's own format (planar YUV: a fast per-plane scaler, a
+// quarter of the bytes for the chroma), and only the small picture is
+// converted: one pass that converts and scales at once leaves the fast
+// scalers for a generic path, a fifth more CPU in the window and a tenth
+// more at full screen on 1080. A picture made larger is converted and
+// scaled in that one pass, which costs less than scaling the planes up
+// first and keeps no pool of large frames in between (a 4K screen: 11 MB
+// less).
 // The first scaler passes frames through unless the filter behind it asks
 // for the output size; the converter then converts at that size, or
 // converts and scales. Runs on each size the sink asks for (a window that
@@ -88,10 +95,13 @@ namespace {
 // from the next frame.
 struct ScalerChoice {
     GstElement* filter;
-    // The stream's size, as the first scaler takes it; written by the
-    // stream's caps on their way in, read when the sink's size comes back.
+    // The stream's size and pixel shape, as the first scaler takes them;
+    // written by the stream's caps on their way in, read when the sink is
+    // asked for its size and when its answer comes back.
     std::atomic<int> sourceWidth{0};
     std::atomic<int> sourceHeight{0};
+    std::atomic<int> sourceShapeNumerator{1};
+    std::atomic<int> sourceShapeDenominator{1};
 };
 
 using SharedChoice = std::shared_ptr<ScalerChoice>;
@@ -100,15 +110,17 @@ void forgetChoice(gpointer data) {
     delete static_cast<SharedChoice*>(data);
 }
 
-// The picture size a caps event carries, when it carries one.
-bool pictureSizeOf(GstEvent* capsEvent, int& width, int& height) {
+// The picture a caps event carries, when it carries one.
+const GstStructure* pictureOf(GstEvent* capsEvent, int& width, int& height) {
     GstCaps* caps = nullptr;
     gst_event_parse_caps(capsEvent, &caps);
     if (!caps || gst_caps_is_empty(caps))
-        return false;
+        return nullptr;
     const GstStructure* picture = gst_caps_get_structure(caps, 0);
     return gst_structure_get_int(picture, "width", &width) &&
-           gst_structure_get_int(picture, "height", &height);
+                   gst_structure_get_int(picture, "height", &height)
+               ? picture
+               : nullptr;
 }
 
 // The caps of the stream reach the first scaler before its own caps go out:
@@ -120,10 +132,60 @@ GstPadProbeReturn noteSourceSize(GstPad*, GstPadProbeInfo* info, gpointer data) 
     const SharedChoice& choice = *static_cast<SharedChoice*>(data);
     int width = 0;
     int height = 0;
-    if (pictureSizeOf(event, width, height)) {
+    if (const GstStructure* picture = pictureOf(event, width, height)) {
+        int numerator = 1;
+        int denominator = 1;
+        if (!gst_structure_get_fraction(picture, "pixel-aspect-ratio", &numerator, &denominator) ||
+            numerator <= 0 || denominator <= 0)
+            numerator = denominator = 1;
+        choice->sourceShapeNumerator = numerator;
+        choice->sourceShapeDenominator = denominator;
         choice->sourceWidth = width;
         choice->sourceHeight = height;
     }
+    return GST_PAD_PROBE_OK;
+}
+
+// The sink's answer to "which frames do you take", on its way back to the
+// converter. A sink that shows its window's size first and any size after
+// it (ximagesink) is offered the picture's own size within that window
+// first, so that the converter fixes on it; a sink that takes one size only
+// keeps its answer, and the scalers fill its borders.
+GstPadProbeReturn offerPictureSize(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS || !gst_query_is_writable(query))
+        return GST_PAD_PROBE_OK;
+    const SharedChoice& choice = *static_cast<SharedChoice*>(data);
+    const int sourceWidth = choice->sourceWidth;
+    const int sourceHeight = choice->sourceHeight;
+    GstCaps* answer = nullptr;
+    gst_query_parse_caps_result(query, &answer);
+    if (sourceWidth <= 0 || sourceHeight <= 0 || !answer || gst_caps_is_empty(answer) ||
+        gst_caps_is_any(answer))
+        return GST_PAD_PROBE_OK;
+    const GstStructure* window = gst_caps_get_structure(answer, 0);
+    int width = 0;
+    int height = 0;
+    if (!gst_structure_get_int(window, "width", &width) || !gst_structure_get_int(window, "height", &height))
+        return GST_PAD_PROBE_OK;
+    int shapeNumerator = 1;
+    int shapeDenominator = 1;
+    if (!gst_structure_get_fraction(window, "pixel-aspect-ratio", &shapeNumerator, &shapeDenominator))
+        shapeNumerator = shapeDenominator = 1;
+    const PictureSize picture = pictureWithin({sourceWidth, sourceHeight},
+                                              {choice->sourceShapeNumerator, choice->sourceShapeDenominator},
+                                              {width, height}, {shapeNumerator, shapeDenominator});
+    if (picture.width == width && picture.height == height)
+        return GST_PAD_PROBE_OK;
+    GstStructure* wanted = gst_structure_copy(window);
+    gst_structure_set(wanted, "width", G_TYPE_INT, picture.width, "height", G_TYPE_INT, picture.height,
+                      nullptr);
+    const CapsPtr offered(gst_caps_new_full(wanted, nullptr));
+    CapsPtr taken(gst_caps_intersect_full(offered.get(), answer, GST_CAPS_INTERSECT_FIRST));
+    if (gst_caps_is_empty(taken.get()))
+        return GST_PAD_PROBE_OK;
+    const CapsPtr merged(gst_caps_merge(taken.release(), gst_caps_copy(answer)));
+    gst_query_set_caps_result(query, merged.get());
     return GST_PAD_PROBE_OK;
 }
 
@@ -136,19 +198,23 @@ GstPadProbeReturn chooseScaler(GstPad*, GstPadProbeInfo* info, gpointer data) {
     int height = 0;
     const int sourceWidth = choice->sourceWidth;
     const int sourceHeight = choice->sourceHeight;
-    if (sourceWidth <= 0 || sourceHeight <= 0 || !pictureSizeOf(event, width, height))
+    const GstStructure* shown = pictureOf(event, width, height);
+    if (sourceWidth <= 0 || sourceHeight <= 0 || !shown)
         return GST_PAD_PROBE_OK;
-    // Scaling first pays only where it leaves the converter much less to do:
-    // close to the stream's own size (full screen on a screen of about the
-    // video's size) the extra pass costs more than it saves, measured at
-    // 1887x953 from 1080p: 35% against 30% of a core in one pass.
-    const bool smaller = width <= sourceWidth && height <= sourceHeight &&
-                         std::int64_t{width} * height * 4 <= std::int64_t{sourceWidth} * sourceHeight * 3;
+    const bool smaller =
+        width <= sourceWidth && height <= sourceHeight && (width < sourceWidth || height < sourceHeight);
     GST_CAT_DEBUG(tovimo_debug, "picture %dx%d shown at %dx%d: %s", sourceWidth, sourceHeight, width, height,
                   smaller ? "scaled, then converted" : "converted and scaled");
-    CapsPtr wanted(smaller ? gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width, "height",
-                                                 G_TYPE_INT, height, nullptr)
-                           : gst_caps_new_empty_simple("video/x-raw"));
+    CapsPtr wanted(gst_caps_new_empty_simple("video/x-raw"));
+    if (smaller) {
+        gst_caps_set_simple(wanted.get(), "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr);
+        // The scaler keeps the picture's shape by filling borders only when
+        // it must give the sink's pixel shape too; left free, it would
+        // stretch the picture to the whole area with pixels of another
+        // shape, and the converter would then scale it a second time.
+        if (const GValue* shape = gst_structure_get_value(shown, "pixel-aspect-ratio"))
+            gst_caps_set_value(wanted.get(), "pixel-aspect-ratio", shape);
+    }
     GstCaps* held = nullptr;
     g_object_get(choice->filter, "caps", &held, nullptr);
     const CapsPtr current(held);
@@ -156,6 +222,25 @@ GstPadProbeReturn chooseScaler(GstPad*, GstPadProbeInfo* info, gpointer data) {
         g_object_set(choice->filter, "caps", wanted.get(), nullptr);
     return GST_PAD_PROBE_OK;
 }
+
+} // namespace
+
+PictureSize pictureWithin(PictureSize source, PixelShape sourceShape, PictureSize area,
+                          PixelShape areaShape) {
+    if (source.width <= 0 || source.height <= 0 || area.width <= 0 || area.height <= 0 ||
+        sourceShape.numerator <= 0 || sourceShape.denominator <= 0 || areaShape.numerator <= 0 ||
+        areaShape.denominator <= 0)
+        return area;
+    // The picture's width over its height, counted in the area's pixels.
+    const double aspect = double(source.width) * sourceShape.numerator * areaShape.denominator /
+                          (double(source.height) * sourceShape.denominator * areaShape.numerator);
+    const double heightAtFullWidth = area.width / aspect;
+    if (heightAtFullWidth <= area.height)
+        return {area.width, std::clamp(int(std::lround(heightAtFullWidth)), 1, area.height)};
+    return {std::clamp(int(std::lround(area.height * aspect)), 1, area.width), area.height};
+}
+
+namespace {
 
 // The subtitle on screen. The text sink takes each subtitle at its time
 // (playbin makes it wait for the clock); the frames going past the overlay
@@ -215,8 +300,9 @@ GstPadProbeReturn showSubtitle(GstPad*, GstPadProbeInfo* info, gpointer data) {
 
 // The chain in front of a sink on the display: turned as the stream's
 // orientation tag says (phones store upright video lying on its side), then
-// scaled to the window and converted for the sink (see chooseScaler), the
-// last element writing straight into the sink's shared-memory images.
+// scaled to its size within the window and converted for the sink (see
+// ScalerChoice), the last element writing straight into the sink's
+// shared-memory images.
 // playbin's own chain converts first, at the full size, and keeps a
 // full-size frame pool of its own. A sink that scales by itself (Xv) takes
 // any size, and the chain then only converts. The first converter only
@@ -276,6 +362,13 @@ GstElement* videoOutputFor(GstElement* sink) {
     PadPtr scaled(gst_element_get_static_pad(lastScaler, "src"));
     gst_pad_add_probe(scaled.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, chooseScaler,
                       new SharedChoice(choice), forgetChoice);
+    // On the converter's peer, which the converter asks directly, and after
+    // the answer: the probe rewrites what the sink said.
+    PadPtr shownAt(gst_pad_get_peer(scaled.get()));
+    gst_pad_add_probe(
+        shownAt.get(),
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM | GST_PAD_PROBE_TYPE_PULL),
+        offerPictureSize, new SharedChoice(choice), forgetChoice);
     PadPtr target(gst_element_get_static_pad(in, "sink"));
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", target.get()));
     return bin;

@@ -21,6 +21,24 @@ void setPlayFlags(GstElement* playbin, guint flags, bool on);
 // element is missing.
 GstElement* makeAutoFlip();
 
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PictureSize&) const = default;
+};
+
+// The width over the height of one pixel (a caps' pixel-aspect-ratio).
+struct PixelShape {
+    int numerator = 1;
+    int denominator = 1;
+};
+
+// The largest picture of the source's shape that fits in `area`, centred
+// there with black bars on two sides; sizes are in each side's own pixels.
+// Never larger than the area nor smaller than one pixel; the area itself
+// when a size or a shape is not positive.
+PictureSize pictureWithin(PictureSize source, PixelShape sourceShape, PictureSize area, PixelShape areaShape);
+
 // The chain in front of a sink on the display: turned, scaled and converted
 // for `sink`. Returns a floating bin with a "sink" ghost pad that holds a
 // reference of its own to `sink` (which must already be owned), or null.

@@ -98,10 +98,70 @@ TEST(OutputChain, DecodedFramesLeaveTheDecoderWithoutACopy) {
     EXPECT_EQ(count.unpooled, 0);
 }
 
-// The picture is scaled before it is converted when it gets much smaller
-// (by a quarter of its area or more), and converted and scaled in one pass
-// otherwise: the converter never works on a much larger picture than it
-// must, and a picture of about the stream's size takes no extra pass.
+// The picture is scaled before it is converted when it gets smaller, and
+// converted and scaled in one pass otherwise: the converter never works on
+// a larger picture than it must. An area of another shape than the
+// picture's, at a sink that takes that one size only, is filled by the
+// first scaler, borders and all, so that the converter scales nothing a
+// second time.
+struct Shown {
+    CapsPtr converted; // what the converter takes
+    CapsPtr shown;     // what reaches the sink
+};
+
+// Plays `clip` through the output chain in front of `sinkDescription` (a
+// bin whose last element is named "sink").
+Shown playThrough(const std::string& clip, const std::string& sinkDescription) {
+    Shown result;
+    ElementPtr sink(gst_parse_bin_from_description(sinkDescription.c_str(), TRUE, nullptr));
+    EXPECT_TRUE(sink);
+    if (!sink)
+        return result;
+    gst_object_ref_sink(sink.get());
+    ElementPtr playbin(gst_element_factory_make("playbin3", nullptr));
+    gst_object_ref_sink(playbin.get());
+    GstElement* output = videoOutputFor(sink.get());
+    EXPECT_TRUE(output);
+    if (!output)
+        return result;
+    ElementPtr converter(gst_bin_get_by_name(GST_BIN(output), "convert"));
+    ElementPtr last(gst_bin_get_by_name(GST_BIN(sink.get()), "sink"));
+    EXPECT_TRUE(converter && last);
+    GstElement* audioSink = gst_element_factory_make("fakesink", nullptr);
+    g_object_set(playbin.get(), "video-sink", output, "audio-sink", audioSink, nullptr);
+    setPlayFlags(playbin.get(), kPlayFlagNativeVideo, true);
+    GStringPtr uri(gst_filename_to_uri(clip.c_str(), nullptr));
+    g_object_set(playbin.get(), "uri", uri.get(), nullptr);
+    EXPECT_NE(gst_element_set_state(playbin.get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+    BusPtr bus(gst_element_get_bus(playbin.get()));
+    MessagePtr ended(gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
+                                                GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    if (converter && last) {
+        PadPtr input(gst_element_get_static_pad(converter.get(), "sink"));
+        PadPtr shown(gst_element_get_static_pad(last.get(), "sink"));
+        result.converted.reset(gst_pad_get_current_caps(input.get()));
+        result.shown.reset(gst_pad_get_current_caps(shown.get()));
+    }
+    gst_element_set_state(playbin.get(), GST_STATE_NULL);
+    EXPECT_TRUE(ended && GST_MESSAGE_TYPE(ended.get()) == GST_MESSAGE_EOS);
+    return result;
+}
+
+PictureSize sizeOf(const CapsPtr& caps) {
+    PictureSize size;
+    if (caps) {
+        gst_structure_get_int(gst_caps_get_structure(caps.get(), 0), "width", &size.width);
+        gst_structure_get_int(gst_caps_get_structure(caps.get(), 0), "height", &size.height);
+    }
+    return size;
+}
+
+// The picture is scaled before it is converted when it gets smaller, and
+// converted and scaled in one pass otherwise: the converter never works on
+// a larger picture than it must. An area of another shape than the
+// picture's, at a sink that takes that one size only, is filled by the
+// first scaler, borders and all, so that the converter scales nothing a
+// second time.
 TEST(OutputChain, ConvertsTheSmallerPicture) {
     initializeMediaProcess();
     testing::ScratchFolder folder;
@@ -110,42 +170,80 @@ TEST(OutputChain, ConvertsTheSmallerPicture) {
     struct Case {
         int width, height; // asked for by the sink
         int converted;     // width of the frames the converter takes
-    } const cases[] = {{160, 90, 160}, {640, 360, 320}, {320, 180, 320}, {200, 300, 320}, {300, 170, 320}};
+    } const cases[] = {{160, 90, 160},  {640, 360, 320}, {320, 180, 320}, {200, 300, 320},
+                       {300, 170, 300}, {160, 140, 160}, {200, 60, 200}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-        const std::string description =
-            "capsfilter caps=video/x-raw,format=BGRx,width=" + std::to_string(c.width) +
-            ",height=" + std::to_string(c.height) + " ! fakesink sync=false";
-        ElementPtr sink(gst_parse_bin_from_description(description.c_str(), TRUE, nullptr));
-        ASSERT_TRUE(sink);
-        gst_object_ref_sink(sink.get());
-        ElementPtr playbin(gst_element_factory_make("playbin3", nullptr));
-        ASSERT_TRUE(playbin);
-        gst_object_ref_sink(playbin.get());
-        GstElement* output = videoOutputFor(sink.get());
-        ASSERT_TRUE(output);
-        ElementPtr converter(gst_bin_get_by_name(GST_BIN(output), "convert"));
-        ASSERT_TRUE(converter);
-        GstElement* audioSink = gst_element_factory_make("fakesink", nullptr);
-        g_object_set(playbin.get(), "video-sink", output, "audio-sink", audioSink, nullptr);
-        setPlayFlags(playbin.get(), kPlayFlagNativeVideo, true);
-        GStringPtr uri(gst_filename_to_uri(clip.c_str(), nullptr));
-        g_object_set(playbin.get(), "uri", uri.get(), nullptr);
-        ASSERT_NE(gst_element_set_state(playbin.get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
-        BusPtr bus(gst_element_get_bus(playbin.get()));
-        MessagePtr ended(gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
-                                                    GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-        PadPtr input(gst_element_get_static_pad(converter.get(), "sink"));
-        CapsPtr caps(gst_pad_get_current_caps(input.get()));
-        gst_element_set_state(playbin.get(), GST_STATE_NULL);
-        ASSERT_TRUE(ended);
-        ASSERT_EQ(GST_MESSAGE_TYPE(ended.get()), GST_MESSAGE_EOS);
-        ASSERT_TRUE(caps);
-        int width = 0;
-        gst_structure_get_int(gst_caps_get_structure(caps.get(), 0), "width", &width);
-        EXPECT_EQ(width, c.converted);
+        const Shown shown =
+            playThrough(clip, "capsfilter caps=video/x-raw,format=BGRx,pixel-aspect-ratio=1/1,width=" +
+                                  std::to_string(c.width) + ",height=" + std::to_string(c.height) +
+                                  " ! fakesink name=sink sync=false");
+        ASSERT_TRUE(shown.converted);
+        const GstStructure* taken = gst_caps_get_structure(shown.converted.get(), 0);
+        EXPECT_EQ(sizeOf(shown.converted).width, c.converted);
         // The frames reach the converter in the decoder's own format.
-        EXPECT_STREQ(gst_structure_get_string(gst_caps_get_structure(caps.get(), 0), "format"), "I420");
+        EXPECT_STREQ(gst_structure_get_string(taken, "format"), "I420");
+        // Scaled first, the picture already has the sink's size and pixel shape.
+        if (c.converted == c.width) {
+            int shapeNumerator = 0;
+            int shapeDenominator = 0;
+            gst_structure_get_fraction(taken, "pixel-aspect-ratio", &shapeNumerator, &shapeDenominator);
+            EXPECT_EQ(sizeOf(shown.converted).height, c.height);
+            EXPECT_EQ(shapeNumerator, shapeDenominator);
+        }
+    }
+}
+
+// A sink that asks for its window's size but takes any size (as ximagesink
+// does) gets the picture at its own shape and centres it: no border is
+// scaled, converted or copied with every frame.
+TEST(OutputChain, ASinkThatTakesAnySizeGetsThePictureWithoutBorders) {
+    initializeMediaProcess();
+    testing::ScratchFolder folder;
+    const std::string clip = folder.file("clip.mp4");
+    ASSERT_TRUE(makeClip(clip));
+    struct Case {
+        PictureSize window;
+        PictureSize shown;
+        int converted; // width of the frames the converter takes
+    } const cases[] = {{{160, 140}, {160, 90}, 160},
+                       {{400, 100}, {178, 100}, 178},
+                       {{640, 480}, {640, 360}, 320},
+                       {{320, 180}, {320, 180}, 320}};
+    for (const Case& c : cases) {
+        const std::string window = std::to_string(c.window.width) + "x" + std::to_string(c.window.height);
+        SCOPED_TRACE(window);
+        const Shown shown = playThrough(
+            clip, "capsfilter caps=\"video/x-raw,format=BGRx,pixel-aspect-ratio=1/1,width=" +
+                      std::to_string(c.window.width) + ",height=" + std::to_string(c.window.height) +
+                      "; video/x-raw,format=BGRx,pixel-aspect-ratio=1/1\" ! fakesink name=sink sync=false");
+        EXPECT_EQ(sizeOf(shown.shown), c.shown);
+        EXPECT_EQ(sizeOf(shown.converted).width, c.converted);
+    }
+}
+
+TEST(OutputChain, PictureWithinAnArea) {
+    struct Case {
+        PictureSize source;
+        PixelShape sourceShape;
+        PictureSize area;
+        PixelShape areaShape;
+        PictureSize expected;
+    } const cases[] = {
+        {{1920, 1080}, {1, 1}, {632, 556}, {1, 1}, {632, 356}},   // bars above and below
+        {{1920, 1080}, {1, 1}, {1887, 953}, {1, 1}, {1694, 953}}, // bars left and right
+        {{1920, 1080}, {1, 1}, {1280, 720}, {1, 1}, {1280, 720}}, // the same shape
+        {{320, 180}, {1, 1}, {3807, 2033}, {1, 1}, {3614, 2033}}, // grows
+        {{720, 576}, {16, 11}, {1024, 576}, {1, 1}, {1024, 563}}, // wide pixels
+        {{720, 576}, {1, 1}, {720, 576}, {2, 1}, {360, 576}},     // the area's pixels are wide
+        {{1, 1000}, {1, 1}, {100, 100}, {1, 1}, {1, 100}},        // never narrower than a pixel
+        {{1920, 1080}, {0, 1}, {632, 556}, {1, 1}, {632, 556}},   // no shape: the whole area
+        {{0, 0}, {1, 1}, {632, 556}, {1, 1}, {632, 556}},         // no size: the whole area
+    };
+    for (const Case& c : cases) {
+        const PictureSize got = pictureWithin(c.source, c.sourceShape, c.area, c.areaShape);
+        EXPECT_EQ(got.width, c.expected.width) << c.area.width << "x" << c.area.height;
+        EXPECT_EQ(got.height, c.expected.height) << c.area.width << "x" << c.area.height;
     }
 }
 
