@@ -426,19 +426,23 @@ TEST_F(X11Display, FullScreenFollowsTheScreenAsItShrinksAndGrowsAndItsButtonStay
     ASSERT_TRUE(nested.running());
     const QString screenWindow = xdotoolOn(host.name(), {"search", "--class", "Xephyr"}).value(0);
     ASSERT_FALSE(screenWindow.isEmpty());
+    // Xephyr takes its output's new mode only when a client reads the
+    // screen's resources, as a session's display settings do after a change;
+    // until then the monitor that the program reads keeps the old size.
+    const auto readScreenResources = [&] {
+        QProcess query;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), nested.name());
+        query.setProcessEnvironment(environment);
+        query.start(QStringLiteral("xrandr"), {QStringLiteral("-q")});
+        query.waitForFinished(10000);
+    };
     const auto resizeScreen = [&](QSize size) {
         xdotoolOn(host.name(), {"windowsize", screenWindow, QString::number(size.width()),
                                 QString::number(size.height())});
-        // The nested server takes its output's new mode when a client reads
-        // the screen's resources, as a session's display settings do.
         return QTest::qWaitFor(
             [&] {
-                QProcess query;
-                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-                environment.insert(QStringLiteral("DISPLAY"), nested.name());
-                query.setProcessEnvironment(environment);
-                query.start(QStringLiteral("xrandr"), {QStringLiteral("-q")});
-                query.waitForFinished(10000);
+                readScreenResources();
                 return nested.blue().screen == size;
             },
             10000);
@@ -456,6 +460,7 @@ TEST_F(X11Display, FullScreenFollowsTheScreenAsItShrinksAndGrowsAndItsButtonStay
     const auto fillsTheScreen = [&](QSize screen) {
         return QTest::qWaitFor(
             [&] {
+                readScreenResources();
                 const QRect shape = geometry();
                 return QRect(QPoint(0, 0), screen).contains(shape) && shape.width() >= screen.width() - 10 &&
                        shape.height() >= screen.height() - 40;
