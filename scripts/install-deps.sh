@@ -18,7 +18,7 @@ test_packages=(
   googletest libgtest-dev libgmock-dev
   xvfb xauth x11-apps x11-utils imagemagick
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-ugly
-  xdotool
+  xdotool xserver-xephyr x11-xserver-utils
   clang libclang-rt-dev
   dbus libglib2.0-bin desktop-file-utils appstream
   fuse3 python3-fusepy

@@ -132,7 +132,7 @@ private:
     void followScreenSize();
     // The service's text for `code`, for showing in the picture area.
     QString reasonText(std::uint32_t code);
-    // hs's tooltip and accessible description: elapsed / length.
+    // hs's tooltip, accessible description and value text: elapsed / length.
     void showPositionTime();
 
     // Event handlers.

@@ -95,6 +95,7 @@ void Form1::showPositionTime() {
         return;
     hs.setToolTip(text);
     hs.setAccessibleDescription(text);
+    hs.setValueText(text);
 }
 
 // The picture takes the focus on a click by its focus policy.

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program and its X display: it runs on xcb whatever QT_QPA_PLATFORM
 // says, refuses to start without a display that answers, and ends cleanly
-// when its display dies under it. Each test runs the built program on X
-// servers of its own, which it stops and kills.
+// when its display dies under it; full screen follows a screen that changes
+// size. Each test runs the built program on X servers of its own, which it
+// stops and kills.
 #include "app/x11_display.h"
 #include "platform/media/x11_child_window.h"
 #include "platform/toolkit/app.h"
@@ -13,6 +14,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRect>
+#include <QRegularExpression>
+#include <QSize>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -22,6 +26,7 @@
 #include <csignal>
 #include <memory>
 #include <unistd.h>
+#include <vector>
 
 namespace app = tovimo::app;
 
@@ -50,18 +55,30 @@ TEST(ChoosePlatform, RunsOnXcbWhateverTheUserAsksAndSaysSoWhenItSetsTheirChoiceA
             << c.requested;
 }
 
-// An Xvfb on a display number nobody uses, for one test to kill.
+// An Xvfb on a display number nobody uses, for one test to kill; or, given
+// the display it shows on, an Xephyr whose screen takes the size its window
+// is given from outside, as a monitor changed under a session does.
 class TestXServer {
 public:
-    TestXServer() {
+    explicit TestXServer(const QString& screen = QStringLiteral("1024x768x24"), const QString& host = {}) {
         for (int n = 300; n < 500 && !running(); ++n) {
             if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
                 QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
                 continue;
             name_ = QStringLiteral(":%1").arg(n);
-            server_.start(QStringLiteral("Xvfb"), {name_, QStringLiteral("-screen"), QStringLiteral("0"),
-                                                   QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                                   QStringLiteral("tcp"), QStringLiteral("-noreset")});
+            const QStringList listening = {name_, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                           QStringLiteral("-noreset")};
+            if (host.isEmpty()) {
+                server_.start(QStringLiteral("Xvfb"), listening + QStringList{QStringLiteral("-screen"),
+                                                                              QStringLiteral("0"), screen});
+            } else {
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                environment.insert(QStringLiteral("DISPLAY"), host);
+                server_.setProcessEnvironment(environment);
+                server_.start(QStringLiteral("Xephyr"),
+                              listening + QStringList{QStringLiteral("-screen"), screen,
+                                                      QStringLiteral("-resizeable")});
+            }
             if (!server_.waitForStarted(5000))
                 continue;
             // Answering, or gone because another test took the number first.
@@ -93,25 +110,48 @@ public:
     }
 
     // Strongly blue pixels on the whole screen: the test video is solid blue.
-    int bluePixels() const {
+    int bluePixels() const { return blue().count; }
+
+    // Where they lie, and the screen's size. The bounds take the rows and
+    // columns where they run for more than 200 pixels: the picture, not a
+    // focus mark.
+    struct Blue {
+        int count = 0;
+        QRect bounds;
+        QSize screen;
+    };
+    Blue blue() const {
+        Blue found;
         Display* display = XOpenDisplay(name_.toLocal8Bit().constData());
         if (!display)
-            return 0;
-        int count = 0;
+            return found;
         const int width = DisplayWidth(display, 0);
         const int height = DisplayHeight(display, 0);
+        found.screen = QSize(width, height);
         if (XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
                                       static_cast<unsigned>(height), AllPlanes, ZPixmap)) {
+            std::vector<int> inRow(static_cast<size_t>(height)), inColumn(static_cast<size_t>(width));
             for (int y = 0; y < height; y += 2)
                 for (int x = 0; x < width; x += 2) {
                     const unsigned long pixel = XGetPixel(image, x, y);
-                    count +=
-                        (pixel & 0xFF) > 160 && ((pixel >> 8) & 0xFF) < 90 && ((pixel >> 16) & 0xFF) < 90;
+                    if ((pixel & 0xFF) > 160 && ((pixel >> 8) & 0xFF) < 90 && ((pixel >> 16) & 0xFF) < 90) {
+                        found.count += 4;
+                        ++inRow[static_cast<size_t>(y)];
+                        ++inColumn[static_cast<size_t>(x)];
+                    }
                 }
             XDestroyImage(image);
+            QRect rows, columns;
+            for (int y = 0; y < height; y += 2)
+                if (inRow[static_cast<size_t>(y)] > 100)
+                    rows |= QRect(0, y, 1, 2);
+            for (int x = 0; x < width; x += 2)
+                if (inColumn[static_cast<size_t>(x)] > 100)
+                    columns |= QRect(x, 0, 2, 1);
+            found.bounds = QRect(QPoint(columns.left(), rows.top()), QPoint(columns.right(), rows.bottom()));
         }
         XCloseDisplay(display);
-        return count * 4;
+        return found;
     }
 
 private:
@@ -125,6 +165,42 @@ private:
     QString name_;
     QProcess server_;
 };
+
+std::string describe(const QRect& r) {
+    return QStringLiteral("%1x%2%3%4%5%6")
+        .arg(r.width())
+        .arg(r.height())
+        .arg(r.x() < 0 ? QString() : QStringLiteral("+"))
+        .arg(r.x())
+        .arg(r.y() < 0 ? QString() : QStringLiteral("+"))
+        .arg(r.y())
+        .toStdString();
+}
+
+QStringList xdotoolOn(const QString& display, const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("xdotool"), arguments);
+    process.waitForFinished(10000);
+    return QString::fromLocal8Bit(process.readAllStandardOutput())
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Where the X server has a window, on its screen.
+QRect windowGeometry(const QString& display, const QString& window) {
+    const QStringList shape =
+        xdotoolOn(display, {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    const auto value = [&shape](const QString& key) {
+        return shape.filter(QRegularExpression(QStringLiteral("^%1=").arg(key)))
+            .value(0)
+            .section(QLatin1Char('='), 1)
+            .toInt();
+    };
+    return {value(QStringLiteral("X")), value(QStringLiteral("Y")), value(QStringLiteral("WIDTH")),
+            value(QStringLiteral("HEIGHT"))};
+}
 
 bool makeBlueVideo(const QString& path) {
     QProcess process;
@@ -183,14 +259,7 @@ protected:
         if (QDate::currentDate().day() % 5 != 0)
             return;
         const auto xdotool = [&display](const QStringList& arguments) {
-            QProcess process;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("DISPLAY"), display);
-            process.setProcessEnvironment(environment);
-            process.start(QStringLiteral("xdotool"), arguments);
-            process.waitForFinished(10000);
-            return QString::fromLocal8Bit(process.readAllStandardOutput())
-                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            return xdotoolOn(display, arguments);
         };
         const QString pid = QString::number(player.processId());
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -210,6 +279,21 @@ protected:
 
     bool showsTheVideo(const TestXServer& server) {
         return QTest::qWaitFor([&] { return server.bluePixels() > 50000; }, 20000);
+    }
+
+    // The program's main window: the largest of its visible ones.
+    QString mainWindow(const QString& display) {
+        QString found;
+        int area = 0;
+        const QString pid = QString::number(player.processId());
+        for (const QString& window : xdotoolOn(display, {"search", "--onlyvisible", "--pid", pid})) {
+            const QRect shape = windowGeometry(display, window);
+            if (shape.width() * shape.height() > area) {
+                area = shape.width() * shape.height();
+                found = window;
+            }
+        }
+        return found;
     }
 
     QStringList standardErrorLines() {
@@ -328,6 +412,105 @@ TEST_F(X11Display, EndsCleanlyWhenItsDisplayDiesWhilePlayingAndStartsAgainNormal
     player.terminate();
     ASSERT_TRUE(player.waitForFinished(10000));
     EXPECT_EQ(standardErrorLines(), QStringList());
+}
+
+// The screen changes size under full screen, as when a monitor is swapped or
+// its resolution changed: the window follows the new size, and the button
+// back to the window stays on the screen and answers a click.
+TEST_F(X11Display, FullScreenFollowsTheScreenAsItShrinksAndGrowsAndItsButtonStaysWithinReach) {
+    TestXServer host(QStringLiteral("1920x1200x24"));
+    ASSERT_TRUE(host.running());
+    const QSize large(1600, 1200);
+    const QSize small(1024, 768);
+    TestXServer nested(QStringLiteral("%1x%2").arg(large.width()).arg(large.height()), host.name());
+    ASSERT_TRUE(nested.running());
+    const QString screenWindow = xdotoolOn(host.name(), {"search", "--class", "Xephyr"}).value(0);
+    ASSERT_FALSE(screenWindow.isEmpty());
+    // Xephyr takes its output's new mode only when a client reads the
+    // screen's resources, as a session's display settings do after a change;
+    // until then the monitor that the program reads keeps the old size.
+    const auto readScreenResources = [&] {
+        QProcess query;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), nested.name());
+        query.setProcessEnvironment(environment);
+        query.start(QStringLiteral("xrandr"), {QStringLiteral("-q")});
+        query.waitForFinished(10000);
+    };
+    const auto resizeScreen = [&](QSize size) {
+        xdotoolOn(host.name(), {"windowsize", screenWindow, QString::number(size.width()),
+                                QString::number(size.height())});
+        return QTest::qWaitFor(
+            [&] {
+                readScreenResources();
+                return nested.blue().screen == size;
+            },
+            10000);
+    };
+
+    ASSERT_TRUE(makeBlueVideo(folder.file(QStringLiteral("clip.mkv"))));
+    start({QStringLiteral("clip.mkv")}, nested.name());
+    closeNoticeOnNoticeDays(nested.name());
+    ASSERT_TRUE(showsTheVideo(nested));
+    const QString window = mainWindow(nested.name());
+    ASSERT_FALSE(window.isEmpty());
+    const QSize windowed = windowGeometry(nested.name(), window).size();
+    const auto geometry = [&] { return windowGeometry(nested.name(), window); };
+    // The whole screen, less what a window manager's frame would take.
+    const auto fillsTheScreen = [&](QSize screen) {
+        return QTest::qWaitFor(
+            [&] {
+                readScreenResources();
+                const QRect shape = geometry();
+                return QRect(QPoint(0, 0), screen).contains(shape) && shape.width() >= screen.width() - 10 &&
+                       shape.height() >= screen.height() - 40;
+            },
+            10000);
+    };
+    const auto switchWithF11 = [&] {
+        xdotoolOn(nested.name(), {"windowfocus", "--sync", window});
+        xdotoolOn(nested.name(), {"key", "F11"});
+    };
+    // The picture lies inside the screen with the strip below it, and grew
+    // or shrank with it: letterboxed in the picture area, it stands off the
+    // screen's right edge by that area's margin.
+    const auto pictureFits = [&](QSize screen) {
+        return QTest::qWaitFor(
+            [&] {
+                const TestXServer::Blue blue = nested.blue();
+                return blue.screen == screen && blue.count > 50000 &&
+                       blue.bounds.right() < screen.width() - 10 &&
+                       blue.bounds.right() > screen.width() * 3 / 4 &&
+                       blue.bounds.bottom() < screen.height() - 80;
+            },
+            10000);
+    };
+
+    switchWithF11();
+    ASSERT_TRUE(fillsTheScreen(large)) << "full screen: " << describe(geometry());
+    ASSERT_TRUE(pictureFits(large)) << "the picture: " << describe(nested.blue().bounds);
+
+    ASSERT_TRUE(resizeScreen(small));
+    EXPECT_TRUE(fillsTheScreen(small)) << describe(geometry());
+    EXPECT_TRUE(pictureFits(small)) << "the picture: " << describe(nested.blue().bounds);
+
+    // S: 9060 twips in, its bottom 700 twips above the window's, 460 by 375.
+    const QRect full = geometry();
+    const QPoint sCentre(full.x() + 604 + 15, full.bottom() + 1 - 72 + 12);
+    ASSERT_TRUE(QRect(QPoint(0, 0), small).contains(sCentre)) << "S lies on the screen";
+    xdotoolOn(nested.name(),
+              {"mousemove", QString::number(sCentre.x()), QString::number(sCentre.y()), "click", "1"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return geometry().size() == windowed; }, 10000))
+        << "S puts the window back: " << describe(geometry());
+
+    switchWithF11();
+    ASSERT_TRUE(fillsTheScreen(small)) << describe(geometry());
+    ASSERT_TRUE(resizeScreen(large));
+    EXPECT_TRUE(fillsTheScreen(large)) << "the window grows back with the screen: " << describe(geometry());
+    EXPECT_TRUE(pictureFits(large)) << "the picture: " << describe(nested.blue().bounds);
+
+    player.terminate();
+    ASSERT_TRUE(player.waitForFinished(10000));
 }
 
 // The command shell has no toolkit: there the media service's own handler

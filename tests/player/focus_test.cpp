@@ -25,7 +25,8 @@ const QRgb kMark = qRgb(0, 40, 200);
 // Pixels of the focus mark's colour in a band `reach` logical pixels wide
 // around `control`, as the screen shows them.
 int markPixelsAround(QWidget& control, int reach = 5) {
-    const QRect area(control.mapToGlobal(QPoint(-reach, -reach)), control.size() + QSize(2 * reach, 2 * reach));
+    const QRect area(control.mapToGlobal(QPoint(-reach, -reach)),
+                     control.size() + QSize(2 * reach, 2 * reach));
     const QImage shot = QGuiApplication::primaryScreen()
                             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
                             .toImage()
@@ -88,6 +89,15 @@ TEST_F(Focus, ThePositionSliderReadsElapsedOfLength) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return slider->text(QAccessible::Description) == QLatin1String("0:42 / 2:00:00"); }, 3000));
     EXPECT_EQ(form.hs.toolTip(), QStringLiteral("0:42 / 2:00:00"));
+    // A screen reader speaks the value as the time; the number stays its value.
+    EXPECT_EQ(slider->text(QAccessible::Value), QStringLiteral("0:42 / 2:00:00"));
+    QAccessibleValueInterface* value = slider->valueInterface();
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->currentValue().toInt(), form.hs.value());
+    EXPECT_EQ(value->maximumValue().toInt(), form.hs.maximum());
+    EXPECT_EQ(value->minimumValue().toInt(), form.hs.minimum());
+    EXPECT_EQ(slider->role(), QAccessible::ScrollBar);
+    EXPECT_EQ(slider->text(QAccessible::Name), QStringLiteral("Position"));
 
     // Each tick asks for the position only, as before.
     media.clear();

@@ -388,10 +388,54 @@ GstElement* subtitleSinkFor(GstElement* output) {
     return sink;
 }
 
+namespace {
+// GStreamer's own subtitle finder reads the first 129 bytes, so a file
+// shorter than that (one short cue) was never typed, and playbin would fail
+// on it. This finder takes only those, by their own marks.
+constexpr guint64 kSubtitleFinderReads = 129;
+
+void findShortSubtitles(GstTypeFind* find, gpointer) {
+    guint64 length = gst_type_find_get_length(find);
+    if (length == 0) {
+        // Not told (data in memory, a stream): the longest start there is.
+        if (gst_type_find_peek(find, 0, guint(kSubtitleFinderReads)))
+            return;
+        guint there = 0, missing = guint(kSubtitleFinderReads);
+        while (missing - there > 1) {
+            const guint middle = there + (missing - there) / 2;
+            (gst_type_find_peek(find, 0, middle) ? there : missing) = middle;
+        }
+        length = there;
+    }
+    if (length == 0 || length >= kSubtitleFinderReads)
+        return;
+    const guint8* data = gst_type_find_peek(find, 0, guint(length));
+    if (!data)
+        return;
+    // SSA and ASS scripts on their own have no reader among GStreamer's
+    // elements here; they stay unknown.
+    const auto format = subtitleFormatOf({reinterpret_cast<const char*>(data), std::size_t(length)});
+    if (format == SubtitleFormat::SubRip)
+        gst_type_find_suggest_empty_simple(find, GST_TYPE_FIND_LIKELY, "application/x-subtitle");
+    else if (format == SubtitleFormat::WebVtt)
+        gst_type_find_suggest_empty_simple(find, GST_TYPE_FIND_LIKELY, "application/x-subtitle-vtt");
+}
+
+void registerShortSubtitleFinder() {
+    static const bool registered = [] {
+        const CapsPtr kinds(gst_caps_from_string("application/x-subtitle; application/x-subtitle-vtt"));
+        return gst_type_find_register(nullptr, "tovimo-short-subtitles", GST_RANK_MARGINAL,
+                                      findShortSubtitles, "srt,vtt", kinds.get(), nullptr, nullptr) != FALSE;
+    }();
+    (void)registered;
+}
+} // namespace
+
 void addSubtitleFileFor(GstElement* playbin, const std::string& path) {
     const auto subtitle = subtitleFileBeside(path);
     if (!subtitle)
         return;
+    registerShortSubtitleFinder();
     std::ifstream file(*subtitle, std::ios::binary);
     std::string start(4096, '\0');
     file.read(start.data(), std::streamsize(start.size()));

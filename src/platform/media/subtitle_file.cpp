@@ -43,7 +43,101 @@ std::optional<std::tuple<int, int>> rankOf(std::string_view base, std::string_vi
     return std::tuple{1, kind};
 }
 
+bool startsIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && sameIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view part) {
+    for (std::size_t at = 0; at + part.size() <= text.size(); ++at)
+        if (sameIgnoringCase(text.substr(at, part.size()), part))
+            return true;
+    return false;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Reads 1 to `most` digits at `at`; false when there are none.
+bool digits(std::string_view text, std::size_t& at, std::size_t most) {
+    std::size_t count = 0;
+    while (at < text.size() && count < most && isDigit(text[at])) {
+        ++at;
+        ++count;
+    }
+    return count > 0;
+}
+
+// "H:MM:SS,mmm" (also with a dot, and the hours optional as WebVTT has
+// them) at `at`.
+bool timestamp(std::string_view text, std::size_t& at) {
+    int fields = 0;
+    do {
+        if (!digits(text, at, fields == 0 ? 3 : 2))
+            return false;
+        ++fields;
+    } while (fields < 3 && at < text.size() && text[at] == ':' && ++at);
+    if (fields < 2 || at >= text.size() || (text[at] != ',' && text[at] != '.'))
+        return false;
+    ++at;
+    return digits(text, at, 3);
+}
+
+void skipBlanks(std::string_view text, std::size_t& at) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+        ++at;
+}
+
+// A line "start --> end" anywhere in `text`.
+bool hasCueTiming(std::string_view text) {
+    std::size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        std::size_t at = lineStart;
+        skipBlanks(text, at);
+        if (timestamp(text, at)) {
+            skipBlanks(text, at);
+            if (text.substr(at, 3) == "-->") {
+                at += 3;
+                skipBlanks(text, at);
+                if (timestamp(text, at))
+                    return true;
+            }
+        }
+        const auto end = text.find('\n', lineStart);
+        if (end == std::string_view::npos)
+            break;
+        lineStart = end + 1;
+    }
+    return false;
+}
+
 } // namespace
+
+std::optional<SubtitleFormat> subtitleFormatOf(std::string_view start) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (start.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        start.remove_prefix(kByteOrderMark.size());
+    const bool binary = std::any_of(start.begin(), start.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7F;
+    });
+    if (binary)
+        return std::nullopt;
+    const auto first = start.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view text = start.substr(first);
+    if (text.substr(0, 6) == "WEBVTT" &&
+        (text.size() == 6 || text[6] == ' ' || text[6] == '\t' || text[6] == '\r' || text[6] == '\n'))
+        return SubtitleFormat::WebVtt;
+    if (startsIgnoringCase(text, "[Script Info]"))
+        return containsIgnoringCase(text, "v4.00+") || containsIgnoringCase(text, "[V4+ Styles]")
+                   ? SubtitleFormat::Ass
+                   : SubtitleFormat::Ssa;
+    if (hasCueTiming(text))
+        return SubtitleFormat::SubRip;
+    return std::nullopt;
+}
 
 std::optional<std::string> subtitleNameFor(const std::string& film, const std::vector<std::string>& names) {
     const auto dot = film.rfind('.');

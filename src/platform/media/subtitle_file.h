@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tovimo::media {
@@ -19,5 +20,16 @@ std::optional<std::string> subtitleNameFor(const std::string& film, const std::v
 // The subtitle file beside the media file at `path`, by subtitleNameFor over
 // the folder's listing; null when there is none or the folder cannot be read.
 std::optional<std::string> subtitleFileBeside(const std::string& path);
+
+// The subtitle text kinds that are told apart by their own marks.
+enum class SubtitleFormat { SubRip, WebVtt, Ssa, Ass };
+
+// The kind of subtitle text that a file's first bytes `start` open with,
+// or null: "WEBVTT" heads WebVTT; "[Script Info]" heads SSA, or ASS when
+// the script says v4.00+ or has "[V4+ Styles]"; otherwise a cue timing line
+// ("00:00:01,000 --> 00:00:02,500") makes it SubRip. A leading byte order
+// mark and blank lines are passed over; a control byte other than tab, CR
+// or LF (binary data) makes it none.
+std::optional<SubtitleFormat> subtitleFormatOf(std::string_view start);
 
 } // namespace tovimo::media

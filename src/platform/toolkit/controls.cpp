@@ -4,6 +4,9 @@
 #include "platform/toolkit/screen.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -162,7 +165,44 @@ void ComboBox::Clear() {
     clear();
 }
 
+namespace {
+// A scroll bar as a screen reader meets it: its number through the value
+// interface, and as its value text what the program says the number means.
+class AccessibleScrollBar : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleScrollBar(HScrollBar* bar) : QAccessibleWidget(bar, QAccessible::ScrollBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text kind) const override {
+        if (kind != QAccessible::Value)
+            return QAccessibleWidget::text(kind);
+        return bar()->valueText().isEmpty() ? QString::number(bar()->value()) : bar()->valueText();
+    }
+
+    QVariant currentValue() const override { return bar()->value(); }
+    void setCurrentValue(const QVariant& value) override { bar()->QScrollBar::setValue(value.toInt()); }
+    QVariant maximumValue() const override { return bar()->maximum(); }
+    QVariant minimumValue() const override { return bar()->minimum(); }
+    QVariant minimumStepSize() const override { return bar()->singleStep(); }
+
+private:
+    HScrollBar* bar() const { return static_cast<HScrollBar*>(widget()); }
+};
+
+QAccessibleInterface* accessibleScrollBar(const QString&, QObject* object) {
+    if (auto* bar = qobject_cast<HScrollBar*>(object))
+        return new AccessibleScrollBar(bar);
+    return nullptr;
+}
+} // namespace
+
 HScrollBar::HScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent), TwipsGeometry(this) {
+    static const bool accessible = (QAccessible::installFactory(accessibleScrollBar), true);
+    (void)accessible;
     // valueChanged follows the thumb while tracking; only a drag (slider
     // down) that the program did not cause counts as Scroll.
     connect(this, &QAbstractSlider::valueChanged, this, [this](int) {
@@ -186,6 +226,14 @@ void HScrollBar::setValue(std::int16_t value) {
     programmatic_ = true;
     QScrollBar::setValue(value);
     programmatic_ = false;
+}
+
+void HScrollBar::setValueText(const QString& text) {
+    if (text == valueText_)
+        return;
+    valueText_ = text;
+    QAccessibleValueChangeEvent changed(this, value());
+    QAccessible::updateAccessibility(&changed);
 }
 
 void HScrollBar::setMin(std::int16_t min) {

@@ -138,6 +138,11 @@ public:
     void setMax(std::int16_t max);
     void setSmallChange(std::int16_t step) { setSingleStep(step); }
     void setLargeChange(std::int16_t step) { setPageStep(step); }
+    // What the value means to a person ("0:42 / 2:00:00"): the accessible
+    // value text, which screen readers speak. Empty: the number itself. The
+    // number stays the accessible current value.
+    void setValueText(const QString& text);
+    const QString& valueText() const { return valueText_; }
 signals:
     void Scroll();
 
@@ -148,6 +153,7 @@ protected:
 
 private:
     bool programmatic_ = false;
+    QString valueText_;
 };
 
 class Timer : public QObject {

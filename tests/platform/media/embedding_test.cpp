@@ -283,7 +283,11 @@ TEST_F(Subtitles, AFileThatCannotBeReadIsLeftOut) {
                                                                  kSubtitles));
     ASSERT_TRUE(makeDarkClip(folder.file("folder.mp4")));
     std::filesystem::create_directory(folder.file("folder.srt"));
-    for (const char* name : {"noise.mp4", "folder.mp4"}) {
+    ASSERT_TRUE(makeDarkClip(folder.file("empty.mp4")));
+    ASSERT_TRUE(testing::writeFile(folder.file("empty.srt"), ""));
+    ASSERT_TRUE(makeDarkClip(folder.file("bytes.mp4")));
+    ASSERT_TRUE(testing::writeFile(folder.file("bytes.srt"), std::string("\0\x01-->\x02\n", 6)));
+    for (const char* name : {"noise.mp4", "folder.mp4", "empty.mp4", "bytes.mp4"}) {
         SCOPED_TRACE(name);
         MciService service;
         const auto [top, bottom] = play(service, folder.file(name));

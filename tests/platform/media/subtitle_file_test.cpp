@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,44 @@ TEST(SubtitleFile, LooksInTheFilmsOwnFolder) {
     EXPECT_FALSE(subtitleFileBeside((folder / "clip.mp4").string()));
     EXPECT_FALSE(subtitleFileBeside((folder / "missing" / "film.mkv").string()));
     fs::remove_all(folder);
+}
+
+TEST(SubtitleFile, TellsTheKindOfSubtitleTextByItsOwnMarks) {
+    using F = SubtitleFormat;
+    struct Kind {
+        std::string start;
+        std::optional<F> format;
+    };
+    const Kind cases[] = {
+        {"1\n00:00:00,000 --> 00:00:20,000\nHELLO\n", F::SubRip},
+        {"1\r\n00:00:01.5 --> 00:00:02.25\r\nA\r\n", F::SubRip},
+        {"\xEF\xBB\xBF\n\n1\n0:00:00,000-->0:00:01,000\nB", F::SubRip},
+        {"  00:00:00,000 --> 00:00:20,000  \n", F::SubRip},
+        {"WEBVTT\n\n00:00.000 --> 00:20.000\nHELLO\n", F::WebVtt},
+        {"\xEF\xBB\xBFWEBVTT - a title\n", F::WebVtt},
+        {"WEBVTT", F::WebVtt},
+        {"[Script Info]\nScriptType: v4.00+\n", F::Ass},
+        {"[script info]\n\n[V4+ Styles]\n", F::Ass},
+        {"[Script Info]\nScriptType: v4.00\n[V4 Styles]\n", F::Ssa},
+        {"", std::nullopt},
+        {" \r\n\t\n", std::nullopt},
+        {"WEBVTTX\n\n00:00.000 --> 00:20.000\n", F::SubRip},
+        {"WEBVTTX\n", std::nullopt},
+        {"just a note --> about nothing\n", std::nullopt},
+        {"1\n00:00:00,000 -> 00:00:20,000\n", std::nullopt},
+        {"1\n00:00:00 --> 00:00:20\n", std::nullopt},
+        {"1\n00:00:00,000 --> soon\n", std::nullopt},
+        {std::string("\x7f"
+                     "ELF\0\0\x01\x02",
+                     8) +
+             "1\n00:00:00,000 --> 00:00:20,000\nX\n",
+         std::nullopt},
+        {std::string("1\n00:00:00,000 --> 00:00:20,000\nX\0", 34), std::nullopt},
+    };
+    for (const Kind& c : cases) {
+        const auto format = subtitleFormatOf(c.start);
+        EXPECT_EQ(format ? int(*format) : -1, c.format ? int(*c.format) : -1) << c.start;
+    }
 }
 
 } // namespace
