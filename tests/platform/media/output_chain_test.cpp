@@ -195,8 +195,9 @@ TEST(OutputChain, ConvertsTheSmallerPicture) {
 }
 
 // A sink that asks for its window's size but takes any size (as ximagesink
-// does) gets the picture at its own shape and centres it: no border is
-// scaled, converted or copied with every frame.
+// does) gets a smaller picture at its own shape and centres it: no border is
+// scaled, converted or copied with every frame. A picture made larger is
+// given at the window's size, its bars drawn by the converter.
 TEST(OutputChain, ASinkThatTakesAnySizeGetsThePictureWithoutBorders) {
     initializeMediaProcess();
     testing::ScratchFolder folder;
@@ -208,7 +209,7 @@ TEST(OutputChain, ASinkThatTakesAnySizeGetsThePictureWithoutBorders) {
         int converted; // width of the frames the converter takes
     } const cases[] = {{{160, 140}, {160, 90}, 160},
                        {{400, 100}, {178, 100}, 178},
-                       {{640, 480}, {640, 360}, 320},
+                       {{640, 480}, {640, 480}, 320},
                        {{320, 180}, {320, 180}, 320}};
     for (const Case& c : cases) {
         const std::string window = std::to_string(c.window.width) + "x" + std::to_string(c.window.height);
