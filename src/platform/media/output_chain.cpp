@@ -5,9 +5,12 @@
 
 #include <gst/base/gstbasetransform.h>
 #include <gst/base/gsttypefindhelper.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -433,6 +436,64 @@ void registerShortSubtitleFinder() {
     }();
     (void)registered;
 }
+
+// Scripts larger than this are not subtitles worth holding in memory.
+constexpr std::size_t kLargestScript = 8 * 1024 * 1024;
+
+// Nothing here reads an SSA or ASS script on its own, but subparse reads
+// SubRip: the script's dialogue is handed to playbin as SubRip in a file in
+// memory that lives as long as `playbin`. (Given as a data: URI instead,
+// subparse loses the cue showing at the engine's first seek.) `start` holds
+// the first bytes already read from `file`.
+void addScriptAsSubRip(GstElement* playbin, const std::string& subtitle, std::ifstream& file,
+                       std::string start) {
+    std::string script = std::move(start);
+    while (file && script.size() <= kLargestScript) {
+        const std::size_t read = script.size();
+        script.resize(read + 64 * 1024);
+        file.read(script.data() + read, std::streamsize(script.size() - read));
+        script.resize(read + std::size_t(file.gcount()));
+    }
+    if (file.bad()) {
+        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: it cannot be read", subtitle.c_str());
+        return;
+    }
+    if (script.size() > kLargestScript) {
+        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: larger than %zu bytes", subtitle.c_str(),
+                     kLargestScript);
+        return;
+    }
+    const std::string subRip = subRipFromSsa(script);
+    if (subRip.empty()) {
+        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: it holds no dialogue", subtitle.c_str());
+        return;
+    }
+    const int memory = memfd_create("tovimo-subtitles", MFD_CLOEXEC);
+    if (memory < 0) {
+        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: no memory file (%s)", subtitle.c_str(),
+                     g_strerror(errno));
+        return;
+    }
+    // Closed when playbin goes, or when a later film's replaces it.
+    g_object_set_data_full(G_OBJECT(playbin), "tovimo-subtitle-memory", GINT_TO_POINTER(memory + 1),
+                           [](gpointer data) { close(GPOINTER_TO_INT(data) - 1); });
+    for (std::size_t written = 0; written < subRip.size();) {
+        const ssize_t now = write(memory, subRip.data() + written, subRip.size() - written);
+        if (now < 0 && errno == EINTR)
+            continue;
+        if (now <= 0) {
+            GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: %s", subtitle.c_str(), g_strerror(errno));
+            g_object_set_data(G_OBJECT(playbin), "tovimo-subtitle-memory", nullptr);
+            return;
+        }
+        written += std::size_t(now);
+    }
+    GStringPtr uri(gst_filename_to_uri(("/proc/self/fd/" + std::to_string(memory)).c_str(), nullptr));
+    if (!uri)
+        return;
+    g_object_set(playbin, "suburi", uri.get(), nullptr);
+    GST_CAT_DEBUG(tovimo_debug, "subtitle file %s, as SubRip", subtitle.c_str());
+}
 } // namespace
 
 void addSubtitleFileFor(GstElement* playbin, const std::string& path) {
@@ -448,6 +509,11 @@ void addSubtitleFileFor(GstElement* playbin, const std::string& path) {
         return;
     }
     start.resize(std::size_t(file.gcount()));
+    if (const auto format = subtitleFormatOf(start);
+        format == SubtitleFormat::Ssa || format == SubtitleFormat::Ass) {
+        addScriptAsSubRip(playbin, *subtitle, file, std::move(start));
+        return;
+    }
     // playbin would find out the same way, and fail the film with it.
     GstCaps* found = start.empty()
                          ? nullptr

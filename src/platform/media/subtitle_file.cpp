@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string_view>
 #include <tuple>
@@ -111,7 +113,196 @@ bool hasCueTiming(std::string_view text) {
     return false;
 }
 
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// "H:MM:SS.cc" in milliseconds; the fraction is decimal, so ".5" and ".500"
+// read as ".50".
+std::optional<std::int64_t> ssaTime(std::string_view text) {
+    text = trimmed(text);
+    std::int64_t value = 0;
+    std::size_t at = 0;
+    const auto number = [&](std::size_t least, std::size_t most) -> std::optional<std::int64_t> {
+        const std::size_t from = at;
+        std::int64_t read = 0;
+        while (at < text.size() && at - from < most && isDigit(text[at]))
+            read = read * 10 + (text[at++] - '0');
+        if (at - from < least)
+            return std::nullopt;
+        return read;
+    };
+    const auto hours = number(1, 4);
+    if (!hours || at >= text.size() || text[at++] != ':')
+        return std::nullopt;
+    const auto minutes = number(2, 2);
+    if (!minutes || *minutes > 59 || at >= text.size() || text[at++] != ':')
+        return std::nullopt;
+    const auto seconds = number(2, 2);
+    if (!seconds || *seconds > 59)
+        return std::nullopt;
+    value = ((*hours * 60 + *minutes) * 60 + *seconds) * 1000;
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        const std::size_t from = at;
+        const auto fraction = number(1, 3);
+        if (!fraction)
+            return std::nullopt;
+        std::int64_t milliseconds = *fraction;
+        for (std::size_t places = at - from; places < 3; ++places)
+            milliseconds *= 10;
+        value += milliseconds;
+    }
+    if (at != text.size())
+        return std::nullopt;
+    return value;
+}
+
+// Dialogue text as plain lines: no override blocks, no empty lines (a blank
+// line would end a SubRip cue).
+std::string plainDialogue(std::string_view text) {
+    std::string plain;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c == '{') {
+            const auto close = text.find('}', at);
+            if (close == std::string_view::npos)
+                break;
+            at = close;
+        } else if (c == '\\' && at + 1 < text.size() &&
+                   (text[at + 1] == 'N' || text[at + 1] == 'n' || text[at + 1] == 'h')) {
+            plain += text[at + 1] == 'h' ? ' ' : '\n';
+            ++at;
+        } else if (c != '\r' && c != '\n') {
+            plain += c;
+        }
+    }
+    std::string lines;
+    std::size_t from = 0;
+    while (from <= plain.size()) {
+        auto end = plain.find('\n', from);
+        if (end == std::string::npos)
+            end = plain.size();
+        const std::string_view line = trimmed(std::string_view(plain).substr(from, end - from));
+        if (!line.empty()) {
+            if (!lines.empty())
+                lines += '\n';
+            lines += line;
+        }
+        from = end + 1;
+    }
+    return lines;
+}
+
+void appendSubRipTime(std::string& out, std::int64_t milliseconds) {
+    char text[32];
+    std::snprintf(
+        text, sizeof text, "%02lld:%02lld:%02lld,%03lld", static_cast<long long>(milliseconds / 3600000),
+        static_cast<long long>(milliseconds / 60000 % 60), static_cast<long long>(milliseconds / 1000 % 60),
+        static_cast<long long>(milliseconds % 1000));
+    out += text;
+}
+
 } // namespace
+
+std::string subRipFromSsa(std::string_view script) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (script.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        script.remove_prefix(kByteOrderMark.size());
+    struct Cue {
+        std::int64_t start;
+        std::int64_t end;
+        std::string text;
+    };
+    std::vector<Cue> cues;
+    // SSA's and ASS's columns when the script names none: the first is
+    // "Marked" or "Layer", then Start, End, Style, Name, three margins, Effect, Text.
+    std::size_t columns = 10, startColumn = 1, endColumn = 2, textColumn = 9;
+    bool inEvents = false;
+    std::size_t lineStart = 0;
+    while (lineStart < script.size()) {
+        auto lineEnd = script.find('\n', lineStart);
+        if (lineEnd == std::string_view::npos)
+            lineEnd = script.size();
+        std::string_view line = script.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        line = trimmed(line);
+        if (line.empty())
+            continue;
+        if (line.front() == '[') {
+            inEvents = sameIgnoringCase(line, "[Events]");
+            continue;
+        }
+        if (!inEvents)
+            continue;
+        const auto colon = line.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        const std::string_view key = trimmed(line.substr(0, colon));
+        const std::string_view value = line.substr(colon + 1);
+        if (sameIgnoringCase(key, "Format")) {
+            std::vector<std::string_view> names;
+            for (std::size_t from = 0;;) {
+                const auto comma = value.find(',', from);
+                names.push_back(
+                    trimmed(value.substr(from, comma == std::string_view::npos ? comma : comma - from)));
+                if (comma == std::string_view::npos)
+                    break;
+                from = comma + 1;
+            }
+            const auto column = [&](std::string_view name) {
+                const auto found = std::find_if(names.begin(), names.end(), [&](std::string_view each) {
+                    return sameIgnoringCase(each, name);
+                });
+                return std::size_t(found - names.begin());
+            };
+            // A Format line without these columns leaves no dialogue readable.
+            columns = names.size();
+            startColumn = column("Start");
+            endColumn = column("End");
+            textColumn = column("Text");
+            continue;
+        }
+        if (!sameIgnoringCase(key, "Dialogue") || startColumn >= columns || endColumn >= columns ||
+            textColumn >= columns)
+            continue;
+        std::vector<std::string_view> fields;
+        for (std::size_t from = 0;;) {
+            const auto comma = fields.size() + 1 < columns ? value.find(',', from) : std::string_view::npos;
+            fields.push_back(value.substr(from, comma == std::string_view::npos ? comma : comma - from));
+            if (comma == std::string_view::npos)
+                break;
+            from = comma + 1;
+        }
+        if (fields.size() < columns)
+            continue;
+        const auto start = ssaTime(fields[startColumn]);
+        const auto end = ssaTime(fields[endColumn]);
+        if (!start || !end || *end <= *start)
+            continue;
+        std::string text = plainDialogue(fields[textColumn]);
+        if (!text.empty())
+            cues.push_back({*start, *end, std::move(text)});
+    }
+    std::stable_sort(cues.begin(), cues.end(), [](const Cue& a, const Cue& b) { return a.start < b.start; });
+    std::string subRip;
+    for (std::size_t index = 0; index < cues.size(); ++index) {
+        subRip += std::to_string(index + 1);
+        subRip += '\n';
+        appendSubRipTime(subRip, cues[index].start);
+        subRip += " --> ";
+        appendSubRipTime(subRip, cues[index].end);
+        subRip += '\n';
+        subRip += cues[index].text;
+        subRip += "\n\n";
+    }
+    return subRip;
+}
 
 std::optional<SubtitleFormat> subtitleFormatOf(std::string_view start) {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";

@@ -32,4 +32,15 @@ enum class SubtitleFormat { SubRip, WebVtt, Ssa, Ass };
 // or LF (binary data) makes it none.
 std::optional<SubtitleFormat> subtitleFormatOf(std::string_view start);
 
+// SubRip text holding the dialogue of an SSA or ASS script, for readers
+// that take SubRip only. Each "Dialogue:" line of the [Events] section
+// becomes one cue, its columns found by the section's "Format:" line (SSA's
+// own order when there is none; the text is the last column and may hold
+// commas). Override blocks "{...}" are dropped, "\N" and "\n" break the
+// line and "\h" is a space. Lines with a malformed time, an end not after
+// the start or no text left are passed over. The cues are in order of
+// their start (scripts need not be) and numbered from 1. Empty when no cue
+// is left.
+std::string subRipFromSsa(std::string_view script);
+
 } // namespace tovimo::media

@@ -100,5 +100,69 @@ TEST(SubtitleFile, TellsTheKindOfSubtitleTextByItsOwnMarks) {
     }
 }
 
+TEST(SubtitleFile, TurnsAScriptsDialogueIntoSubRip) {
+    const std::string events = "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, "
+                               "Effect, Text\n";
+    struct Script {
+        const char* what;
+        std::string script;
+        std::string subRip;
+    };
+    const Script cases[] = {
+        {"ordinary",
+         "[Script Info]\nScriptType: v4.00+\nTitle: x, y\n\n[V4+ Styles]\nFormat: Name, Fontname\n"
+         "Style: Default,Arial\n\n" +
+             events +
+             "Dialogue: 0,0:00:01.50,0:00:03.00,Default,,0,0,0,,HELLO\n"
+             "Comment: 0,0:00:02.00,0:00:04.00,Default,,0,0,0,,not shown\n"
+             "Dialogue: 0,1:02:03.04,1:02:05.99,Default,,0,0,0,,BYE\n",
+         "1\n00:00:01,500 --> 00:00:03,000\nHELLO\n\n2\n01:02:03,040 --> 01:02:05,990\nBYE\n\n"},
+        {"commas, tags and breaks in the text",
+         events +
+             "Dialogue: 0,0:00:00.00,0:00:02.00,Default,Bob,0,0,0,,{\\b1}Well,{\\b0} yes,\\Nno\\nmaybe\\hso\n"
+             "Dialogue: 0,0:00:02.00,0:00:03.00,Default,,0,0,0,,{\\pos(1,2)}\\N {\\i1} A {\\i0}\\N\\N\n",
+         "1\n00:00:00,000 --> 00:00:02,000\nWell, yes,\nno\nmaybe so\n\n"
+         "2\n00:00:02,000 --> 00:00:03,000\nA\n\n"},
+        {"events out of order, the same start kept in file order",
+         events + "Dialogue: 0,0:00:09.00,0:00:10.00,Default,,0,0,0,,C\n"
+                  "Dialogue: 1,0:00:01.00,0:00:02.00,Default,,0,0,0,,A\n"
+                  "Dialogue: 0,0:00:01.00,0:00:05.00,Default,,0,0,0,,B\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nA\n\n2\n00:00:01,000 --> 00:00:05,000\nB\n\n"
+         "3\n00:00:09,000 --> 00:00:10,000\nC\n\n"},
+        {"columns in their own order",
+         "[Events]\nFormat: Text, End, Start\nDialogue: HI,0:00:02.00,0:00:01.00\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nHI\n\n"},
+        {"no Format line: SSA's columns",
+         "[Script Info]\nScriptType: v4.00\n[Events]\n"
+         "Dialogue: Marked=0,0:00:01.00,0:00:02.00,*Default,,0000,0000,0000,,OLD, STYLE\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nOLD, STYLE\n\n"},
+        {"CRLF and a byte order mark",
+         "\xEF\xBB\xBF[Script Info]\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, "
+         "MarginR, "
+         "MarginV, Effect, Text\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,X\\NY\r\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nX\nY\n\n"},
+        {"malformed times and empty text passed over",
+         events + "Dialogue: 0,0:00:01,0:00:02.00,Default,,0,0,0,,no fraction is fine\n"
+                  "Dialogue: 0,0:0:03.00,0:00:04.00,Default,,0,0,0,,one-digit minutes\n"
+                  "Dialogue: 0,0:00:05.00,soon,Default,,0,0,0,,a word\n"
+                  "Dialogue: 0,0:00:07.00,0:00:06.00,Default,,0,0,0,,ends first\n"
+                  "Dialogue: 0,0:00:08.00,0:00:08.00,Default,,0,0,0,,no time\n"
+                  "Dialogue: 0,0:00:09.00,0:00:10.00,Default,,0,0,0,,{\\an8}\\h\\N\n"
+                  "Dialogue: 0,0:00:11.00,0:00:12.00,Default,,0,0,0\n"
+                  "Dialogue: 0,0:00:13.5,0:00:14.123,Default,,0,0,0,,{unclosed\n"
+                  "Dialogue: 0,0:00:15.5,0:00:16.123,Default,,0,0,0,,fractions\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nno fraction is fine\n\n"
+         "2\n00:00:15,500 --> 00:00:16,123\nfractions\n\n"},
+        {"dialogue outside the events",
+         "[Script Info]\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,X\n", ""},
+        {"a Format line without the times",
+         "[Events]\nFormat: Layer, Text\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,X\n", ""},
+        {"nothing at all", "", ""},
+        {"not a script", "1\n00:00:00,000 --> 00:00:20,000\nHELLO\n", ""},
+    };
+    for (const Script& c : cases)
+        EXPECT_EQ(subRipFromSsa(c.script), c.subRip) << c.what;
+}
+
 } // namespace
 } // namespace tovimo::media
