@@ -10,7 +10,6 @@
 #include <gst/video/videooverlay.h>
 
 #include <algorithm>
-#include <string_view>
 
 #define GST_CAT_DEFAULT tovimo_debug
 
@@ -39,58 +38,7 @@ bool hasAudioOrVideo(GstStreamCollection* streams) {
     return false;
 }
 
-// A source's own id, or its id with the part its demuxer or parser adds.
-bool readFrom(GstStream* stream, std::string_view sourceId) {
-    const char* id = gst_stream_get_stream_id(stream);
-    if (!id || sourceId.empty())
-        return false;
-    const std::string_view view(id);
-    return view.starts_with(sourceId) && (view.size() == sourceId.size() || view[sourceId.size()] == '/');
-}
-
 } // namespace
-
-std::string detail::streamIdOfUri(const char* uri) {
-    const GStringPtr digest(g_compute_checksum_for_string(G_CHECKSUM_SHA256, uri, -1));
-    return digest ? digest.get() : "";
-}
-
-bool detail::onlyFrom(GstStreamCollection* streams, const std::string& sourceId) {
-    const guint count = gst_stream_collection_get_size(streams);
-    for (guint i = 0; i < count; ++i)
-        if (!readFrom(gst_stream_collection_get_stream(streams, i), sourceId))
-            return false;
-    return count > 0;
-}
-
-std::vector<std::string> detail::streamsToPlay(GstStreamCollection* streams,
-                                               const std::string& subtitleFileId) {
-    GstStream* video = nullptr;
-    GstStream* audio = nullptr;
-    GstStream* text = nullptr;
-    bool hasText = false;
-    const guint count = gst_stream_collection_get_size(streams);
-    for (guint i = 0; i < count; ++i) {
-        GstStream* stream = gst_stream_collection_get_stream(streams, i);
-        const GstStreamType type = gst_stream_get_stream_type(stream);
-        if ((type & GST_STREAM_TYPE_VIDEO) && !video)
-            video = stream;
-        else if ((type & GST_STREAM_TYPE_AUDIO) && !audio)
-            audio = stream;
-        else if (type & GST_STREAM_TYPE_TEXT) {
-            hasText = true;
-            if (!text && (subtitleFileId.empty() || readFrom(stream, subtitleFileId)))
-                text = stream;
-        }
-    }
-    std::vector<std::string> chosen;
-    if (!hasText)
-        return chosen;
-    for (GstStream* stream : {video, audio, text})
-        if (stream && gst_stream_get_stream_id(stream))
-            chosen.emplace_back(gst_stream_get_stream_id(stream));
-    return chosen;
-}
 
 Playback::~Playback() {
     seenErrors_.clear();
@@ -307,9 +255,8 @@ void Playback::handle(GstMessage* message) {
         GstStreamCollection* collection = nullptr;
         gst_message_parse_stream_collection(message, &collection);
         streams_.reset(collection);
-        // The subtitle file's collection can come before the media's.
         if (collection && gst_stream_collection_get_size(collection) > 0 && !hasAudioOrVideo(collection) &&
-            !detail::onlyFrom(collection, subtitleFileId_) && !failure_)
+            !failure_)
             fail(PlaybackFailure{"the file holds neither audio nor video", {}, {}, {}});
         break;
     }

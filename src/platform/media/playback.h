@@ -248,7 +248,6 @@ private:
     StreamCollectionPtr streams_;
     std::unique_ptr<X11ChildWindow> child_;
     std::string path_;
-    std::string subtitleFileId_; // how the ids of the subtitle file's streams start, if one was given
     std::int64_t fileSize_ = 0;
 
     PlaybackMode mode_ = PlaybackMode::Stopped;   // what the pipeline has reached

@@ -130,21 +130,6 @@ void watchSourceData(GstElement*, GstElement* source, gpointer data) {
         [](gpointer owned) { delete static_cast<LivenessRef*>(owned); });
 }
 
-// decodebin3 merges the collections of the media and of the subtitle file
-// as each comes, and left to itself keeps what it chose from the first
-// (the subtitle file's one cue could then go by unchosen), or chooses the
-// media's own subtitles over the file's. It asks this, on the thread that
-// posts the collection, before the streams of it flow: choosing there takes
-// no switch of streams already flowing, which a select-streams event sent
-// during the preroll would make, and which can leave the preroll hanging.
-gint chooseStream(GstElement*, GstStreamCollection* collection, GstStream* stream, gpointer data) {
-    const auto chosen = detail::streamsToPlay(collection, *static_cast<const std::string*>(data));
-    if (chosen.empty())
-        return -1;
-    const char* id = gst_stream_get_stream_id(stream);
-    return id && std::find(chosen.begin(), chosen.end(), id) != chosen.end() ? 1 : 0;
-}
-
 } // namespace
 
 std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Playback>& playback,
@@ -213,15 +198,6 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
     const std::string uri = fileUriOf(path);
     g_object_set(playbin, "uri", uri.c_str(), nullptr);
     addSubtitleFileFor(playbin, path);
-    gchar* subtitleUri = nullptr;
-    g_object_get(playbin, "suburi", &subtitleUri, nullptr);
-    const GStringPtr ownedUri(subtitleUri);
-    if (subtitleUri)
-        made->subtitleFileId_ = detail::streamIdOfUri(subtitleUri);
-    if (const ElementPtr decoding = decodeBinIn(playbin))
-        g_signal_connect_data(
-            decoding.get(), "select-stream", G_CALLBACK(chooseStream), new std::string(made->subtitleFileId_),
-            [](gpointer data, GClosure*) { delete static_cast<std::string*>(data); }, GConnectFlags(0));
 
     if (embedded) {
         made->child_ = X11ChildWindow::create(*options.parent);

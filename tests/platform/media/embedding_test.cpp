@@ -313,40 +313,6 @@ TEST_F(Subtitles, DrawsTheDialogueOfAScriptBesideTheFilm) {
     }
 }
 
-// The subtitle file beside a film is chosen over the film's own subtitle
-// stream, and its collection coming before the film's takes no open down,
-// at every open in the process. playbin3 (1.22) now and then drops the text
-// output it was given when an older report of the chosen streams reaches it
-// last, so a cue is not asked for at every open; never showing is the fault.
-TEST_F(Subtitles, AFileBesideTheFilmIsChosenAtEveryOpenAndBeforeTheFilmsOwn) {
-    testing::ScratchFolder folder;
-    ASSERT_TRUE(testing::writeFile(folder.file("film.srt"), kSubtitles));
-    ASSERT_TRUE(makeDarkClip(folder.file("film.mp4")));
-    // The film's own stream has its one cue after the film's end: nothing of it shows.
-    ASSERT_TRUE(testing::writeFile(folder.file("late.txt"),
-                                   "1\n00:00:30,000 --> 00:00:31,000\nA LATE LINE\n\n"
-                                   "2\n00:00:31,000 --> 00:00:32,000\nA LATER LINE\n\n"
-                                   "3\n00:00:32,000 --> 00:00:33,000\nTHE LAST LINE\n\n"));
-    ASSERT_TRUE(makeDarkClip(folder.file("own.mkv"), folder.file("late.txt")));
-    ASSERT_TRUE(testing::writeFile(folder.file("own.srt"), kSubtitles));
-    MciService service;
-    constexpr int kRounds = 12;
-    for (const char* name : {"film.mp4", "own.mkv"}) {
-        SCOPED_TRACE(name);
-        int shown = 0;
-        for (int round = 0; round < kRounds; ++round) {
-            SCOPED_TRACE("open " + std::to_string(round + 1));
-            ASSERT_EQ(service.sendString(openInParent(folder.file(name)).c_str(), nullptr, 0), 0u);
-            EXPECT_EQ(service.sendString("close all", nullptr, 0), 0u);
-            const auto [top, bottom] = play(service, folder.file(name));
-            EXPECT_EQ(top, 0);
-            shown += bottom > 40;
-            EXPECT_EQ(service.sendString("close all", nullptr, 0), 0u);
-        }
-        EXPECT_GT(shown, 0);
-    }
-}
-
 TEST_F(Subtitles, AFileThatCannotBeReadIsLeftOut) {
     testing::ScratchFolder folder;
     ASSERT_TRUE(makeDarkClip(folder.file("noise.mp4")));
