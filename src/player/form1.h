@@ -128,8 +128,16 @@ private:
     // Keys every player answers, beside the controls' own.
     void connectKeys();
     // While full screen, the screen's new size as Command7 would set it; the
-    // video is fitted again without being played or opened.
+    // video is fitted again without being played or opened. A change that
+    // arrives while Command7 switches (its DoEvents runs before the caption
+    // names the new mode) is followed once the switch is done.
     void followScreenSize();
+    // One switch of the screen mode as Command7's caption names it; false
+    // when the caption names neither mode.
+    bool switchScreenMode();
+    // Whether the window is, or is on its way to, full screen once the
+    // switches asked for are done.
+    bool fullScreenAhead() const;
     // The service's text for `code`, for showing in the picture area.
     QString reasonText(std::uint32_t code);
     // hs's tooltip, accessible description and value text: elapsed / length.
@@ -170,6 +178,13 @@ private:
 
     // The length that Play read, in whole seconds; none before the first Play.
     std::optional<std::int32_t> lengthSeconds_;
+    // A screen-mode switch is under way (it lets events through before its
+    // caption names the new mode). A screen change or another Command7 click
+    // seen meanwhile waits for it; two clicks meanwhile cancel out.
+    bool switchingScreenMode_ = false;
+    bool switchingToFullScreen_ = false;
+    bool screenChangedWhileSwitching_ = false;
+    bool pendingScreenSwitch_ = false;
     tk::FocusMark* focusMark_ = nullptr;
 
     QPointer<chooser::FrmSelFile> frmSelFile_;

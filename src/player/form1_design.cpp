@@ -145,7 +145,7 @@ void Form1::connectKeys() {
         connect(shortcut, &QShortcut::activated, this, handler);
     };
     key(QKeySequence(Qt::Key_Escape), [this] {
-        if (Command7.Caption() == QLatin1String("S"))
+        if (fullScreenAhead())
             Command7_Click();
     });
     key(QKeySequence(Qt::Key_F11), [this] { Command7_Click(); });

@@ -65,6 +65,17 @@ void Form1::Form_Resize() {
 }
 
 void Form1::Command7_Click() {
+    if (switchingScreenMode_) {
+        // The caption still names the mode being left: this click asks for
+        // the other mode once the switch under way is done.
+        pendingScreenSwitch_ = !pendingScreenSwitch_;
+        return;
+    }
+    while (switchScreenMode() && std::exchange(pendingScreenSwitch_, false)) {
+    }
+}
+
+bool Form1::switchScreenMode() {
     const QString mode = Command7.Caption();
     if (mode == kWindowMode) {
         placeInFullScreenMode();
@@ -75,11 +86,24 @@ void Form1::Command7_Click() {
         pic1.setLeft(kWindowPictureLeft);
         pic1.setWidth(kWindowPictureWidth);
     } else {
-        return;
+        return false;
     }
+    switchingScreenMode_ = true;
+    switchingToFullScreen_ = mode == kWindowMode;
+    screenChangedWhileSwitching_ = false;
     QByteArray fileName = Text2.NativeText();
     PlayAVIPictureBox(fileName, pic1);
     Command7.setCaption(mode == kWindowMode ? kFullScreenMode : kWindowMode);
+    switchingScreenMode_ = false;
+    if (screenChangedWhileSwitching_)
+        followScreenSize();
+    return true;
+}
+
+bool Form1::fullScreenAhead() const {
+    const bool afterThisSwitch =
+        switchingScreenMode_ ? switchingToFullScreen_ : Command7.Caption() == kFullScreenMode;
+    return afterThisSwitch != pendingScreenSwitch_;
 }
 
 void Form1::placeInFullScreenMode() {
@@ -94,6 +118,10 @@ void Form1::placeInFullScreenMode() {
 }
 
 void Form1::followScreenSize() {
+    if (switchingScreenMode_) {
+        screenChangedWhileSwitching_ = true;
+        return;
+    }
     if (Command7.Caption() != kFullScreenMode)
         return;
     placeInFullScreenMode();

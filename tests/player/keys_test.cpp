@@ -64,8 +64,8 @@ TEST_F(Keys, EnterInThePathBoxIsPlay) {
     media.clear();
     ASSERT_TRUE(t::pressKey(QStringLiteral("Return")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.hs.Max() == 7200; }, 5000));
-    EXPECT_EQ(sent(), (Commands{"stop Media", "close all", f.openCommand(kPath),
-                                sent().at(3), "Play Media", "status Media length"}));
+    EXPECT_EQ(sent(), (Commands{"stop Media", "close all", f.openCommand(kPath), sent().at(3), "Play Media",
+                                "status Media length"}));
     EXPECT_EQ(sent().at(3).rfind("put Media window at 0 0 ", 0), 0u);
     EXPECT_EQ(form.vs.Value(), 50);
 }
@@ -152,6 +152,54 @@ TEST_F(Keys, ScreenModeKeysAndDoubleClick) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.Command7.Caption() == QLatin1String("F"); }, 3000));
 }
 
+// A switch of the screen mode lets events through before its caption names
+// the new mode: keys pressed meanwhile act on the mode the window is heading
+// for, once the switch is done.
+TEST_F(Keys, ScreenModeKeysPressedDuringASwitchActOnTheModeItLeadsTo) {
+    struct Case {
+        const char* name;
+        bool fromFullScreen;
+        std::vector<const char*> keysDuringTheSwitch;
+        const char* caption;
+    };
+    const Case cases[] = {
+        {"F11 going full screen comes back", false, {"F11"}, "F"},
+        {"F11 twice going full screen cancel out", false, {"F11", "F11"}, "S"},
+        {"Escape going full screen comes back", false, {"Escape"}, "F"},
+        {"F11 going back to the window returns to full screen", true, {"F11"}, "S"},
+        {"Escape going back to the window has nothing to leave", true, {"Escape"}, "F"},
+    };
+    play();
+    form.Command1.setFocus();
+    const QSize windowed = form.size();
+    for (const Case& c : cases) {
+        if ((form.Command7.Caption() == QLatin1String("S")) != c.fromFullScreen) {
+            f.Command7_Click();
+            ASSERT_EQ(form.Command7.Caption() == QLatin1String("S"), c.fromFullScreen) << c.name;
+        }
+        bool pressed = false;
+        media.onCommand([&](const std::string& command) {
+            if (command != "Play Media" || pressed)
+                return;
+            pressed = true;
+            for (const char* key : c.keysDuringTheSwitch)
+                ASSERT_TRUE(t::pressKey(QString::fromLatin1(key)));
+            QTest::qWait(200); // as the switch's own DoEvents would let them in
+        });
+        ASSERT_TRUE(t::pressKey(QStringLiteral("F11")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pressed; }, 3000)) << c.name;
+        media.onCommand({});
+        QTest::qWait(300);
+        EXPECT_EQ(form.Command7.Caption(), QString::fromLatin1(c.caption)) << c.name;
+        if (c.caption == std::string("F"))
+            EXPECT_TRUE(QTest::qWaitFor([&] { return form.size() == windowed; }, 3000)) << c.name;
+        else
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return form.pos() == QPoint(0, 0) && form.size() != windowed; }, 3000))
+                << c.name;
+    }
+}
+
 TEST_F(Keys, CtrlOIsOpen) {
     form.Combo2.setEditText(QStringLiteral("typed"));
     form.Command4.setFocus();
@@ -163,8 +211,8 @@ TEST_F(Keys, CtrlOIsOpen) {
     // Esc closes the chooser as its close box does.
     ASSERT_TRUE(t::focusWindow(*f.selectFileWindow()));
     ASSERT_TRUE(t::pressKey(QStringLiteral("Escape")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.selectFileWindow() || !f.selectFileWindow()->isVisible(); },
-                                3000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !f.selectFileWindow() || !f.selectFileWindow()->isVisible(); }, 3000));
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "platform/toolkit/screen.h"
 #include "support/form1_fixture.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
@@ -184,6 +186,31 @@ TEST_F(Layout, FullScreenIsAnOrdinaryWindowAtTheScreenOrigin) {
     const QPoint centred(tk::twipsToPixelsX(form.Left()), tk::twipsToPixelsY(form.Top()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.pos() == centred; }, 10000)) << form.pos().x();
     EXPECT_EQ(form.size(), QSize(651, 648));
+}
+
+// The switch lets events through before its caption names the new mode; a
+// screen that changes size meanwhile (here: the window left at a stale size
+// when the change arrives) is still followed once the switch is done.
+TEST_F(Layout, AScreenChangeDuringTheSwitchToFullScreenIsFollowedOnceTheSwitchIsDone) {
+    form.Text2.setText(QString::fromUtf8(kPath));
+    form.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, 10000));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    bool changed = false;
+    media.onCommand([&](const std::string& command) {
+        if (command != "Play Media" || changed || form.Command7.Caption() != QStringLiteral("F"))
+            return;
+        changed = true;
+        form.setWidth(3000);
+        emit screen->geometryChanged(screen->geometry());
+    });
+    QTest::mouseClick(&form.Command7, Qt::LeftButton);
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(form.Command7.Caption(), QStringLiteral("S"));
+    EXPECT_EQ(form.Width(), 15360.0f);
+    const Commands sent = media.commandsWithoutPolling();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back().rfind("put Media window at 0 0 ", 0), 0u) << sent.back();
 }
 
 TEST_F(Layout, CenterFormLooksUpTheInnerSizeByName) {
