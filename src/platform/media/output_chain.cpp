@@ -4,19 +4,16 @@
 #include "platform/media/subtitle_file.h"
 
 #include <gst/base/gstbasetransform.h>
-#include <gst/base/gsttypefindhelper.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace tovimo::media {
 
@@ -249,17 +246,23 @@ PictureSize pictureWithin(PictureSize source, PixelShape sourceShape, PictureSiz
 
 namespace {
 
-// The subtitle on screen. The text sink takes each subtitle at its time
-// (playbin makes it wait for the clock); the frames going past the overlay
-// then show it for as long as their time lies within it, so that a seek
-// away from it, or its end, takes it off the picture.
+// The subtitle on screen. A subtitle file beside the film is read whole
+// when it opens, and each frame going past the overlay shows the cues that
+// cover its time in the media. Without one, the text sink takes each
+// subtitle of the film's own stream at its time (playbin makes it wait for
+// the clock), and the frames show it for as long as their time lies within
+// it. Either way a seek away from a subtitle, or its end, takes it off the
+// picture.
 struct SubtitleState {
     GstElement* overlay = nullptr; // lives as long as the output bin
     std::mutex lock;
-    std::string text;
+    std::shared_ptr<const SubtitleTrack> file;
+    std::string text; // pango markup
     GstClockTime start = GST_CLOCK_TIME_NONE;
     GstClockTime end = GST_CLOCK_TIME_NONE;
-    std::string shown; // only touched by the video's streaming thread
+    // Only touched by the video's streaming thread.
+    GstSegment segment{};
+    std::string shown;
 };
 
 using SharedSubtitle = std::shared_ptr<SubtitleState>;
@@ -269,13 +272,30 @@ void forgetSubtitle(gpointer data) {
     delete static_cast<SharedSubtitle*>(data);
 }
 
-void takeSubtitle(GstElement*, GstBuffer* buffer, GstPad*, gpointer data) {
+// Subtitle streams come as pango markup or as plain text, which the overlay
+// would read as markup ("a & b" would show nothing).
+bool isPlainText(GstPad* pad) {
+    const CapsPtr caps(pad ? gst_pad_get_current_caps(pad) : nullptr);
+    const GstStructure* format =
+        caps && !gst_caps_is_empty(caps.get()) ? gst_caps_get_structure(caps.get(), 0) : nullptr;
+    const char* kind = format ? gst_structure_get_string(format, "format") : nullptr;
+    return kind && std::strcmp(kind, "utf8") == 0;
+}
+
+std::string markupOf(std::string_view plain) {
+    const GStringPtr escaped(g_markup_escape_text(plain.data(), gssize(plain.size())));
+    return escaped ? std::string(escaped.get()) : std::string();
+}
+
+void takeSubtitle(GstElement*, GstBuffer* buffer, GstPad* pad, gpointer data) {
     const SharedSubtitle& state = *static_cast<SharedSubtitle*>(data);
     GstMapInfo map;
     if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
         return;
     std::string text(reinterpret_cast<const char*>(map.data), map.size);
     gst_buffer_unmap(buffer, &map);
+    if (isPlainText(pad))
+        text = markupOf(text);
     const std::lock_guard held(state->lock);
     state->text = std::move(text);
     state->start = GST_BUFFER_PTS(buffer);
@@ -286,17 +306,38 @@ void takeSubtitle(GstElement*, GstBuffer* buffer, GstPad*, gpointer data) {
 
 GstPadProbeReturn showSubtitle(GstPad*, GstPadProbeInfo* info, gpointer data) {
     const SharedSubtitle& state = *static_cast<SharedSubtitle*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT)
+            gst_event_copy_segment(event, &state->segment);
+        return GST_PAD_PROBE_OK;
+    }
     const GstClockTime time = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
     std::string wanted;
     {
         const std::lock_guard held(state->lock);
-        const bool within = GST_CLOCK_TIME_IS_VALID(time) && GST_CLOCK_TIME_IS_VALID(state->start) &&
-                            time + GST_SECOND / 10 >= state->start &&
-                            (!GST_CLOCK_TIME_IS_VALID(state->end) || time < state->end);
-        if (within)
-            wanted = state->text;
+        if (state->file) {
+            // Cue times count from the media's start, as the position does:
+            // a stream whose first frame is not at 0 is read through its segment.
+            const guint64 streamTime =
+                state->segment.format == GST_FORMAT_TIME && GST_CLOCK_TIME_IS_VALID(time)
+                    ? gst_segment_to_stream_time(&state->segment, GST_FORMAT_TIME, time)
+                    : GST_CLOCK_TIME_NONE;
+            if (GST_CLOCK_TIME_IS_VALID(streamTime))
+                wanted = markupOf(state->file->textAt(std::int64_t(streamTime / GST_MSECOND)));
+        } else {
+            const bool within = GST_CLOCK_TIME_IS_VALID(time) && GST_CLOCK_TIME_IS_VALID(state->start) &&
+                                time + GST_SECOND / 10 >= state->start &&
+                                (!GST_CLOCK_TIME_IS_VALID(state->end) || time < state->end);
+            if (within)
+                wanted = state->text;
+        }
     }
     if (wanted != state->shown) {
+        GST_CAT_LOG(tovimo_debug, "subtitle at %" GST_TIME_FORMAT " (stream time %" GST_TIME_FORMAT "): %s",
+                    GST_TIME_ARGS(time),
+                    GST_TIME_ARGS(gst_segment_to_stream_time(&state->segment, GST_FORMAT_TIME, time)),
+                    wanted.c_str());
         g_object_set(state->overlay, "text", wanted.c_str(), nullptr);
         state->shown = std::move(wanted);
     }
@@ -357,8 +398,11 @@ GstElement* videoOutputFor(GstElement* sink) {
         state->overlay = overlay;
         g_object_set_data_full(G_OBJECT(bin), kSubtitleKey, new SharedSubtitle(state), forgetSubtitle);
         PadPtr shown(gst_element_get_static_pad(overlay, "video_sink"));
-        gst_pad_add_probe(shown.get(), GST_PAD_PROBE_TYPE_BUFFER, showSubtitle, new SharedSubtitle(state),
-                          forgetSubtitle);
+        gst_segment_init(&state->segment, GST_FORMAT_UNDEFINED);
+        gst_pad_add_probe(
+            shown.get(),
+            static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+            showSubtitle, new SharedSubtitle(state), forgetSubtitle);
     }
     // The elements live as long as the bin, and the probe goes with the pad.
     auto choice = std::make_shared<ScalerChoice>();
@@ -395,143 +439,40 @@ GstElement* subtitleSinkFor(GstElement* output) {
     return sink;
 }
 
-namespace {
-// GStreamer's own subtitle finder reads the first 129 bytes, so a file
-// shorter than that (one short cue) was never typed, and playbin would fail
-// on it. This finder takes only those, by their own marks.
-constexpr guint64 kSubtitleFinderReads = 129;
+// Subtitle files larger than this are not worth holding in memory.
+constexpr std::size_t kLargestSubtitleFile = 8 * 1024 * 1024;
 
-void findShortSubtitles(GstTypeFind* find, gpointer) {
-    guint64 length = gst_type_find_get_length(find);
-    if (length == 0) {
-        // Not told (data in memory, a stream): the longest start there is.
-        if (gst_type_find_peek(find, 0, guint(kSubtitleFinderReads)))
-            return;
-        guint there = 0, missing = guint(kSubtitleFinderReads);
-        while (missing - there > 1) {
-            const guint middle = there + (missing - there) / 2;
-            (gst_type_find_peek(find, 0, middle) ? there : missing) = middle;
-        }
-        length = there;
-    }
-    if (length == 0 || length >= kSubtitleFinderReads)
+void showSubtitleFileFor(GstElement* output, const std::string& path) {
+    const auto* state = static_cast<const SharedSubtitle*>(g_object_get_data(G_OBJECT(output), kSubtitleKey));
+    if (!state)
         return;
-    const guint8* data = gst_type_find_peek(find, 0, guint(length));
-    if (!data)
-        return;
-    // SSA and ASS scripts on their own have no reader among GStreamer's
-    // elements here; they stay unknown.
-    const auto format = subtitleFormatOf({reinterpret_cast<const char*>(data), std::size_t(length)});
-    if (format == SubtitleFormat::SubRip)
-        gst_type_find_suggest_empty_simple(find, GST_TYPE_FIND_LIKELY, "application/x-subtitle");
-    else if (format == SubtitleFormat::WebVtt)
-        gst_type_find_suggest_empty_simple(find, GST_TYPE_FIND_LIKELY, "application/x-subtitle-vtt");
-}
-
-void registerShortSubtitleFinder() {
-    static const bool registered = [] {
-        const CapsPtr kinds(gst_caps_from_string("application/x-subtitle; application/x-subtitle-vtt"));
-        return gst_type_find_register(nullptr, "tovimo-short-subtitles", GST_RANK_MARGINAL,
-                                      findShortSubtitles, "srt,vtt", kinds.get(), nullptr, nullptr) != FALSE;
-    }();
-    (void)registered;
-}
-
-// Scripts larger than this are not subtitles worth holding in memory.
-constexpr std::size_t kLargestScript = 8 * 1024 * 1024;
-
-// Nothing here reads an SSA or ASS script on its own, but subparse reads
-// SubRip: the script's dialogue is handed to playbin as SubRip in a file in
-// memory that lives as long as `playbin`. (Given as a data: URI instead,
-// subparse loses the cue showing at the engine's first seek.) `start` holds
-// the first bytes already read from `file`.
-void addScriptAsSubRip(GstElement* playbin, const std::string& subtitle, std::ifstream& file,
-                       std::string start) {
-    std::string script = std::move(start);
-    while (file && script.size() <= kLargestScript) {
-        const std::size_t read = script.size();
-        script.resize(read + 64 * 1024);
-        file.read(script.data() + read, std::streamsize(script.size() - read));
-        script.resize(read + std::size_t(file.gcount()));
-    }
-    if (file.bad()) {
-        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: it cannot be read", subtitle.c_str());
-        return;
-    }
-    if (script.size() > kLargestScript) {
-        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: larger than %zu bytes", subtitle.c_str(),
-                     kLargestScript);
-        return;
-    }
-    const std::string subRip = subRipFromSsa(script);
-    if (subRip.empty()) {
-        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: it holds no dialogue", subtitle.c_str());
-        return;
-    }
-    const int memory = memfd_create("tovimo-subtitles", MFD_CLOEXEC);
-    if (memory < 0) {
-        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: no memory file (%s)", subtitle.c_str(),
-                     g_strerror(errno));
-        return;
-    }
-    // Closed when playbin goes, or when a later film's replaces it.
-    g_object_set_data_full(G_OBJECT(playbin), "tovimo-subtitle-memory", GINT_TO_POINTER(memory + 1),
-                           [](gpointer data) { close(GPOINTER_TO_INT(data) - 1); });
-    for (std::size_t written = 0; written < subRip.size();) {
-        const ssize_t now = write(memory, subRip.data() + written, subRip.size() - written);
-        if (now < 0 && errno == EINTR)
-            continue;
-        if (now <= 0) {
-            GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: %s", subtitle.c_str(), g_strerror(errno));
-            g_object_set_data(G_OBJECT(playbin), "tovimo-subtitle-memory", nullptr);
-            return;
-        }
-        written += std::size_t(now);
-    }
-    GStringPtr uri(gst_filename_to_uri(("/proc/self/fd/" + std::to_string(memory)).c_str(), nullptr));
-    if (!uri)
-        return;
-    g_object_set(playbin, "suburi", uri.get(), nullptr);
-    GST_CAT_DEBUG(tovimo_debug, "subtitle file %s, as SubRip", subtitle.c_str());
-}
-} // namespace
-
-void addSubtitleFileFor(GstElement* playbin, const std::string& path) {
     const auto subtitle = subtitleFileBeside(path);
     if (!subtitle)
         return;
-    registerShortSubtitleFinder();
     std::ifstream file(*subtitle, std::ios::binary);
-    std::string start(4096, '\0');
-    file.read(start.data(), std::streamsize(start.size()));
-    if (file.bad() || (!file && !file.eof())) {
+    std::string text;
+    while (file && text.size() <= kLargestSubtitleFile) {
+        const std::size_t read = text.size();
+        text.resize(read + 64 * 1024);
+        file.read(text.data() + read, std::streamsize(text.size() - read));
+        text.resize(read + std::size_t(file.gcount()));
+    }
+    if (!file.is_open() || file.bad()) {
         GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: it cannot be read", subtitle->c_str());
         return;
     }
-    start.resize(std::size_t(file.gcount()));
-    if (const auto format = subtitleFormatOf(start);
-        format == SubtitleFormat::Ssa || format == SubtitleFormat::Ass) {
-        addScriptAsSubRip(playbin, *subtitle, file, std::move(start));
+    if (text.size() > kLargestSubtitleFile) {
+        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: larger than %zu bytes", subtitle->c_str(),
+                     kLargestSubtitleFile);
         return;
     }
-    // playbin would find out the same way, and fail the film with it.
-    GstCaps* found = start.empty()
-                         ? nullptr
-                         : gst_type_find_helper_for_data(nullptr, reinterpret_cast<guint8*>(start.data()),
-                                                         start.size(), nullptr);
-    const CapsPtr kind(found);
-    const GstStructure* format = kind ? gst_caps_get_structure(kind.get(), 0) : nullptr;
-    const char* name = format ? gst_structure_get_name(format) : "";
-    if (!g_str_has_prefix(name, "application/x-subtitle") && std::strcmp(name, "application/x-ssa") != 0 &&
-        std::strcmp(name, "application/x-ass") != 0) {
-        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: it holds no subtitles (%s)", subtitle->c_str(),
-                     *name ? name : "unknown");
+    auto track = std::make_shared<const SubtitleTrack>(subtitleCuesOf(std::move(text)));
+    if (track->empty()) {
+        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: it holds no subtitles", subtitle->c_str());
         return;
     }
-    GStringPtr uri(gst_filename_to_uri(subtitle->c_str(), nullptr));
-    if (!uri)
-        return;
-    g_object_set(playbin, "suburi", uri.get(), nullptr);
+    const std::lock_guard held((*state)->lock);
+    (*state)->file = std::move(track);
     GST_CAT_DEBUG(tovimo_debug, "subtitle file %s", subtitle->c_str());
 }
 

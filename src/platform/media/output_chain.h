@@ -49,11 +49,12 @@ GstElement* videoOutputFor(GstElement* sink);
 // A floating element, or null when `output` draws no subtitles.
 GstElement* subtitleSinkFor(GstElement* output);
 
-// Gives playbin the subtitle file beside the media file at `path`, if there
-// is one that can be read (see subtitleFileBeside). One that cannot be read,
-// or that holds no subtitles, is left out with a line in the debug log: a
-// subtitle that fails would take the film down with it.
-void addSubtitleFileFor(GstElement* playbin, const std::string& path);
+// Has a bin made by videoOutputFor draw the subtitle file beside the media
+// file at `path` (see subtitleFileBeside), read whole now, in place of the
+// film's own subtitle stream. One that cannot be read, is too large or holds
+// no subtitles is left out with a line in the debug log; the film plays
+// either way. Call before the pipeline runs.
+void showSubtitleFileFor(GstElement* output, const std::string& path);
 
 // playbin's "element-setup" handler: tunes the decoders and queues it adds.
 void onElementSetup(GstElement* playbin, GstElement* element, gpointer data);

@@ -173,6 +173,7 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
             g_object_set(playbin, "video-sink", output, nullptr);
             if (GstElement* subtitles = subtitleSinkFor(output))
                 g_object_set(playbin, "text-sink", subtitles, nullptr);
+            showSubtitleFileFor(output, path);
             setPlayFlags(playbin, kPlayFlagNativeVideo, true);
         } else {
             g_object_set(playbin, "video-sink", videoSink, nullptr);
@@ -197,7 +198,6 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
         [](gpointer owned, GClosure*) { delete static_cast<LivenessRef*>(owned); }, GConnectFlags(0));
     const std::string uri = fileUriOf(path);
     g_object_set(playbin, "uri", uri.c_str(), nullptr);
-    addSubtitleFileFor(playbin, path);
 
     if (embedded) {
         made->child_ = X11ChildWindow::create(*options.parent);

@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <string_view>
 #include <tuple>
+#include <utility>
+
+#include <glib.h>
 
 namespace tovimo::media {
 
@@ -60,29 +63,40 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Reads 1 to `most` digits at `at`; false when there are none.
-bool digits(std::string_view text, std::size_t& at, std::size_t most) {
+// Reads 1 to `most` digits at `at` into `value`; null when there are none.
+std::optional<std::int64_t> digits(std::string_view text, std::size_t& at, std::size_t most) {
     std::size_t count = 0;
+    std::int64_t value = 0;
     while (at < text.size() && count < most && isDigit(text[at])) {
-        ++at;
+        value = value * 10 + (text[at++] - '0');
         ++count;
     }
-    return count > 0;
+    if (count == 0)
+        return std::nullopt;
+    return value;
 }
 
 // "H:MM:SS,mmm" (also with a dot, and the hours optional as WebVTT has
-// them) at `at`.
-bool timestamp(std::string_view text, std::size_t& at) {
+// them) at `at`, in milliseconds. The fraction is decimal: ",5" is 500.
+std::optional<std::int64_t> timestamp(std::string_view text, std::size_t& at) {
     int fields = 0;
+    std::int64_t seconds = 0;
     do {
-        if (!digits(text, at, fields == 0 ? 3 : 2))
-            return false;
+        const auto field = digits(text, at, fields == 0 ? 3 : 2);
+        if (!field || (fields > 0 && *field > 59))
+            return std::nullopt;
+        seconds = seconds * 60 + *field;
         ++fields;
     } while (fields < 3 && at < text.size() && text[at] == ':' && ++at);
     if (fields < 2 || at >= text.size() || (text[at] != ',' && text[at] != '.'))
-        return false;
-    ++at;
-    return digits(text, at, 3);
+        return std::nullopt;
+    const std::size_t fractionStart = ++at;
+    auto fraction = digits(text, at, 3);
+    if (!fraction)
+        return std::nullopt;
+    for (std::size_t places = at - fractionStart; places < 3; ++places)
+        *fraction *= 10;
+    return seconds * 1000 + *fraction;
 }
 
 void skipBlanks(std::string_view text, std::size_t& at) {
@@ -90,27 +104,58 @@ void skipBlanks(std::string_view text, std::size_t& at) {
         ++at;
 }
 
+// The times of a cue timing line "start --> end" (WebVTT may add settings
+// after it); null when `line` is none.
+std::optional<std::pair<std::int64_t, std::int64_t>> cueTiming(std::string_view line) {
+    std::size_t at = 0;
+    skipBlanks(line, at);
+    const auto start = timestamp(line, at);
+    if (!start)
+        return std::nullopt;
+    skipBlanks(line, at);
+    if (line.substr(at, 3) != "-->")
+        return std::nullopt;
+    at += 3;
+    skipBlanks(line, at);
+    const auto end = timestamp(line, at);
+    if (!end)
+        return std::nullopt;
+    return std::pair{*start, *end};
+}
+
+// The lines of `text`, whichever of LF, CR LF or CR ends them.
+std::vector<std::string_view> linesOf(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        const auto end = text.find_first_of("\r\n", from);
+        if (end == std::string_view::npos) {
+            lines.push_back(text.substr(from));
+            break;
+        }
+        lines.push_back(text.substr(from, end - from));
+        from = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return lines;
+}
+
 // A line "start --> end" anywhere in `text`.
 bool hasCueTiming(std::string_view text) {
-    std::size_t lineStart = 0;
-    while (lineStart < text.size()) {
-        std::size_t at = lineStart;
-        skipBlanks(text, at);
-        if (timestamp(text, at)) {
-            skipBlanks(text, at);
-            if (text.substr(at, 3) == "-->") {
-                at += 3;
-                skipBlanks(text, at);
-                if (timestamp(text, at))
-                    return true;
-            }
-        }
-        const auto end = text.find('\n', lineStart);
-        if (end == std::string_view::npos)
-            break;
-        lineStart = end + 1;
-    }
-    return false;
+    const auto lines = linesOf(text);
+    return std::any_of(lines.begin(), lines.end(),
+                       [](std::string_view line) { return cueTiming(line).has_value(); });
+}
+
+std::string_view withoutByteOrderMark(std::string_view text) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        text.remove_prefix(kByteOrderMark.size());
+    return text;
+}
+
+void sortByStart(std::vector<SubtitleCue>& cues) {
+    std::stable_sort(cues.begin(), cues.end(),
+                     [](const SubtitleCue& a, const SubtitleCue& b) { return a.start < b.start; });
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -197,27 +242,88 @@ std::string plainDialogue(std::string_view text) {
     return lines;
 }
 
-void appendSubRipTime(std::string& out, std::int64_t milliseconds) {
-    char text[32];
-    std::snprintf(
-        text, sizeof text, "%02lld:%02lld:%02lld,%03lld", static_cast<long long>(milliseconds / 3600000),
-        static_cast<long long>(milliseconds / 60000 % 60), static_cast<long long>(milliseconds / 1000 % 60),
-        static_cast<long long>(milliseconds % 1000));
-    out += text;
+// One line of a SubRip or WebVTT cue as plain text: tags ("<i>", "<font
+// color=...>", WebVTT's "<v Name>" and "<00:01.000>") and SubRip's override
+// blocks ("{\\an8}") dropped; WebVTT's character references read.
+std::string plainCueLine(std::string_view line, bool webVtt) {
+    std::string plain;
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const char c = line[at];
+        const std::string_view closing = c == '<' ? ">" : c == '{' && line.substr(at, 2) == "{\\" ? "}" : "";
+        if (!closing.empty()) {
+            const auto close = line.find(closing, at);
+            if (close != std::string_view::npos) {
+                at = close;
+                continue;
+            }
+        }
+        if (webVtt && c == '&') {
+            static constexpr std::pair<std::string_view, std::string_view> kReferences[] = {
+                {"&amp;", "&"},
+                {"&lt;", "<"},
+                {"&gt;", ">"},
+                {"&nbsp;", "\xC2\xA0"},
+                {"&lrm;", "\xE2\x80\x8E"},
+                {"&rlm;", "\xE2\x80\x8F"}};
+            const auto* reference =
+                std::find_if(std::begin(kReferences), std::end(kReferences), [&](const auto& each) {
+                    return line.substr(at, each.first.size()) == each.first;
+                });
+            if (reference != std::end(kReferences)) {
+                plain += reference->second;
+                at += reference->first.size() - 1;
+                continue;
+            }
+        }
+        plain += c == '\t' ? ' ' : c;
+    }
+    return std::string(trimmed(plain));
 }
 
 } // namespace
 
-std::string subRipFromSsa(std::string_view script) {
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (script.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-        script.remove_prefix(kByteOrderMark.size());
-    struct Cue {
-        std::int64_t start;
-        std::int64_t end;
-        std::string text;
+std::vector<SubtitleCue> cuesOfTimedText(std::string_view text, bool webVtt) {
+    std::vector<SubtitleCue> cues;
+    std::optional<SubtitleCue> open;
+    std::vector<std::string> lines;
+    const auto finish = [&] {
+        if (!open)
+            return;
+        for (const std::string& line : lines) {
+            if (line.empty())
+                continue;
+            if (!open->text.empty())
+                open->text += '\n';
+            open->text += line;
+        }
+        if (!open->text.empty() && open->end > open->start)
+            cues.push_back(std::move(*open));
+        open.reset();
+        lines.clear();
     };
-    std::vector<Cue> cues;
+    for (const std::string_view line : linesOf(withoutByteOrderMark(text))) {
+        if (const auto timing = cueTiming(line)) {
+            // A file that leaves out the blank line between cues: the line
+            // before the timing was the next cue's number, not text.
+            if (!lines.empty() && !lines.back().empty() &&
+                std::all_of(lines.back().begin(), lines.back().end(), isDigit))
+                lines.pop_back();
+            finish();
+            open = SubtitleCue{timing->first, timing->second, {}};
+        } else if (trimmed(line).empty()) {
+            finish();
+        } else if (open) {
+            lines.push_back(plainCueLine(line, webVtt));
+        }
+    }
+    finish();
+    sortByStart(cues);
+    return cues;
+}
+
+std::vector<SubtitleCue> cuesOfScript(std::string_view script) {
+    script = withoutByteOrderMark(script);
+    std::vector<SubtitleCue> cues;
     // SSA's and ASS's columns when the script names none: the first is
     // "Marked" or "Layer", then Start, End, Style, Name, three margins, Effect, Text.
     std::size_t columns = 10, startColumn = 1, endColumn = 2, textColumn = 9;
@@ -289,25 +395,12 @@ std::string subRipFromSsa(std::string_view script) {
         if (!text.empty())
             cues.push_back({*start, *end, std::move(text)});
     }
-    std::stable_sort(cues.begin(), cues.end(), [](const Cue& a, const Cue& b) { return a.start < b.start; });
-    std::string subRip;
-    for (std::size_t index = 0; index < cues.size(); ++index) {
-        subRip += std::to_string(index + 1);
-        subRip += '\n';
-        appendSubRipTime(subRip, cues[index].start);
-        subRip += " --> ";
-        appendSubRipTime(subRip, cues[index].end);
-        subRip += '\n';
-        subRip += cues[index].text;
-        subRip += "\n\n";
-    }
-    return subRip;
+    sortByStart(cues);
+    return cues;
 }
 
 std::optional<SubtitleFormat> subtitleFormatOf(std::string_view start) {
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (start.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-        start.remove_prefix(kByteOrderMark.size());
+    start = withoutByteOrderMark(start);
     const bool binary = std::any_of(start.begin(), start.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
         return (byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7F;
@@ -328,6 +421,61 @@ std::optional<SubtitleFormat> subtitleFormatOf(std::string_view start) {
     if (hasCueTiming(text))
         return SubtitleFormat::SubRip;
     return std::nullopt;
+}
+
+std::vector<SubtitleCue> subtitleCuesOf(std::string text) {
+    if (!g_utf8_validate(text.data(), gssize(text.size()), nullptr)) {
+        // Older SubRip files are most often in Windows' western code page;
+        // its few unassigned bytes fail it, and Latin-1 reads every byte.
+        for (const char* encoding : {"WINDOWS-1252", "ISO-8859-1"}) {
+            gsize written = 0;
+            if (gchar* converted = g_convert(text.data(), gssize(text.size()), "UTF-8", encoding, nullptr,
+                                             &written, nullptr)) {
+                text.assign(converted, written);
+                g_free(converted);
+                break;
+            }
+        }
+    }
+    const auto format = subtitleFormatOf(std::string_view(text).substr(0, kFormatMarksWithin));
+    if (!format)
+        return {};
+    switch (*format) {
+    case SubtitleFormat::Ssa:
+    case SubtitleFormat::Ass:
+        return cuesOfScript(text);
+    case SubtitleFormat::WebVtt:
+        return cuesOfTimedText(text, true);
+    case SubtitleFormat::SubRip:
+        return cuesOfTimedText(text, false);
+    }
+    return {};
+}
+
+SubtitleTrack::SubtitleTrack(std::vector<SubtitleCue> cues) : cues_(std::move(cues)) {
+    sortByStart(cues_);
+    latestEnd_.reserve(cues_.size());
+    std::int64_t latest = 0;
+    for (const SubtitleCue& cue : cues_)
+        latestEnd_.push_back(latest = std::max(latest, cue.end));
+}
+
+std::string SubtitleTrack::textAt(std::int64_t milliseconds) const {
+    // Cues that start after the time cannot show; of those before it, the
+    // search back stops where no earlier cue lasts until the time.
+    auto first = std::upper_bound(cues_.begin(), cues_.end(), milliseconds,
+                                  [](std::int64_t time, const SubtitleCue& cue) { return time < cue.start; });
+    while (first != cues_.begin() && latestEnd_[std::size_t(first - cues_.begin()) - 1] > milliseconds)
+        --first;
+    std::string shown;
+    for (auto cue = first; cue != cues_.end() && cue->start <= milliseconds; ++cue) {
+        if (cue->end <= milliseconds)
+            continue;
+        if (!shown.empty())
+            shown += '\n';
+        shown += cue->text;
+    }
+    return shown;
 }
 
 std::optional<std::string> subtitleNameFor(const std::string& film, const std::vector<std::string>& names) {

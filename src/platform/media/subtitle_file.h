@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,15 +34,56 @@ enum class SubtitleFormat { SubRip, WebVtt, Ssa, Ass };
 // or LF (binary data) makes it none.
 std::optional<SubtitleFormat> subtitleFormatOf(std::string_view start);
 
-// SubRip text holding the dialogue of an SSA or ASS script, for readers
-// that take SubRip only. Each "Dialogue:" line of the [Events] section
-// becomes one cue, its columns found by the section's "Format:" line (SSA's
-// own order when there is none; the text is the last column and may hold
-// commas). Override blocks "{...}" are dropped, "\N" and "\n" break the
-// line and "\h" is a space. Lines with a malformed time, an end not after
-// the start or no text left are passed over. The cues are in order of
-// their start (scripts need not be) and numbered from 1. Empty when no cue
-// is left.
-std::string subRipFromSsa(std::string_view script);
+// How far into a file subtitleFormatOf needs to look.
+inline constexpr std::size_t kFormatMarksWithin = 4096;
+
+// One subtitle: shown from `start` up to, not including, `end` (the media's
+// time in milliseconds). `text` is plain UTF-8, its lines joined by '\n';
+// never empty.
+struct SubtitleCue {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    std::string text;
+    bool operator==(const SubtitleCue&) const = default;
+};
+
+// The dialogue of an SSA or ASS script. Each "Dialogue:" line of the
+// [Events] section becomes one cue, its columns found by the section's
+// "Format:" line (SSA's own order when there is none; the text is the last
+// column and may hold commas). Override blocks "{...}" are dropped, "\N"
+// and "\n" break the line and "\h" is a space. Lines with a malformed time,
+// an end not after the start or no text left are passed over. The cues are
+// in order of their start (scripts need not be), cues with the same start in
+// file order.
+std::vector<SubtitleCue> cuesOfScript(std::string_view script);
+
+// The cues of SubRip or WebVTT text: a timing line "start --> end" opens a
+// cue, its text runs to the next blank line (or to the next timing line, in
+// files that leave the blank line out, less the number before it). Tags and
+// SubRip's "{\...}" blocks are dropped; with `webVtt`, character references
+// are read. Cues with no text or an end not after the start are passed over;
+// the rest are in order of their start.
+std::vector<SubtitleCue> cuesOfTimedText(std::string_view text, bool webVtt);
+
+// The cues of a subtitle file's whole text, of whichever kind
+// subtitleFormatOf finds in its first kFormatMarksWithin bytes. Text that is
+// not UTF-8 is read as Windows-1252, the usual encoding of older SubRip
+// files (Latin-1 when that fails). Empty when the text is none of the kinds
+// or holds no cue.
+std::vector<SubtitleCue> subtitleCuesOf(std::string text);
+
+// What a subtitle file shows at each time of the media.
+class SubtitleTrack {
+public:
+    explicit SubtitleTrack(std::vector<SubtitleCue> cues);
+    bool empty() const { return cues_.empty(); }
+    // The text of every cue that covers `milliseconds`, in order of start,
+    // one under another; empty when none does.
+    std::string textAt(std::int64_t milliseconds) const;
+
+private:
+    std::vector<SubtitleCue> cues_;       // in order of start
+    std::vector<std::int64_t> latestEnd_; // the latest end among cues_[0..i]
+};
 
 } // namespace tovimo::media

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -100,7 +101,23 @@ TEST(SubtitleFile, TellsTheKindOfSubtitleTextByItsOwnMarks) {
     }
 }
 
-TEST(SubtitleFile, TurnsAScriptsDialogueIntoSubRip) {
+// Cues written as SubRip, which the tables below read more easily.
+std::string asSubRip(const std::vector<SubtitleCue>& cues) {
+    const auto time = [](std::int64_t ms) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld", static_cast<long long>(ms / 3600000),
+                      static_cast<long long>(ms / 60000 % 60), static_cast<long long>(ms / 1000 % 60),
+                      static_cast<long long>(ms % 1000));
+        return std::string(text);
+    };
+    std::string subRip;
+    for (std::size_t index = 0; index < cues.size(); ++index)
+        subRip += std::to_string(index + 1) + "\n" + time(cues[index].start) + " --> " +
+                  time(cues[index].end) + "\n" + cues[index].text + "\n\n";
+    return subRip;
+}
+
+TEST(SubtitleFile, ReadsTheDialogueOfAScript) {
     const std::string events = "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, "
                                "Effect, Text\n";
     struct Script {
@@ -161,7 +178,77 @@ TEST(SubtitleFile, TurnsAScriptsDialogueIntoSubRip) {
         {"not a script", "1\n00:00:00,000 --> 00:00:20,000\nHELLO\n", ""},
     };
     for (const Script& c : cases)
-        EXPECT_EQ(subRipFromSsa(c.script), c.subRip) << c.what;
+        EXPECT_EQ(asSubRip(cuesOfScript(c.script)), c.subRip) << c.what;
+}
+
+TEST(SubtitleFile, ReadsTheCuesOfSubRipAndWebVtt) {
+    struct Text {
+        const char* what;
+        std::string text;
+        std::string cues; // as SubRip
+    };
+    const Text cases[] = {
+        {"SubRip",
+         "1\n00:00:01,000 --> 00:00:02,500\nHello\nthere\n\n2\n00:00:03,000 --> 00:01:04,250\nBye\n",
+         "1\n00:00:01,000 --> 00:00:02,500\nHello\nthere\n\n2\n00:00:03,000 --> 00:01:04,250\nBye\n\n"},
+        {"tags, override blocks and CR LF",
+         "\xEF\xBB\xBF"
+         "1\r\n00:00:01,000 --> 00:00:02,000\r\n{\\an8}<i>Well</i>, <font "
+         "color=\"red\">yes</font>"
+         " {not a block}\r\n\r\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nWell, yes {not a block}\n\n"},
+        {"no blank line between cues, a line of spaces ending one, times out of order",
+         "1\n00:00:05,000 --> 00:00:06,000\nlater\n2\n00:00:01,000 --> 00:00:02,000\nearlier\n   \nstray\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nearlier\n\n2\n00:00:05,000 --> 00:00:06,000\nlater\n\n"},
+        {"bad times, an end before the start and a cue with no text passed over",
+         "1\n00:00:01,000 --> 00:00:61,000\nbad seconds\n\n2\n00:00:03,000 --> 00:00:02,000\nbackwards\n\n"
+         "3\n00:00:04,000 --> 00:00:05,000\n<i></i>\n\n4\n00:00:06,5 --> 00:00:07,25\nshort fractions\n",
+         "1\n00:00:06,500 --> 00:00:07,250\nshort fractions\n\n"},
+        {"WebVTT: no hours, settings, voices and references",
+         "WEBVTT - a title\n\nNOTE a comment\n\nSTYLE\n::cue { color: red }\n\nintro\n"
+         "00:01.000 --> 00:02.000 align:start line:0\n<v Bob>Fish &amp; chips &lt;3</v>\n\n"
+         "01:00:00.000 --> 01:00:01.000\nan hour <00:00:00.500>in\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nFish & chips <3\n\n2\n01:00:00,000 --> 01:00:01,000\nan hour "
+         "in\n\n"},
+        {"SubRip keeps its ampersands", "1\n00:00:01,000 --> 00:00:02,000\nR&amp;B\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nR&amp;B\n\n"},
+        {"Windows-1252", "1\n00:00:01,000 --> 00:00:02,000\n\xC9t\xE9 \x80 \x93ok\x94\n",
+         "1\n00:00:01,000 --> 00:00:02,000\n\xC3\x89t\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cok\xE2\x80\x9D\n\n"},
+        {"not Windows-1252 either: Latin-1", "1\n00:00:01,000 --> 00:00:02,000\nA\x81\xE9\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nA\xC2\x81\xC3\xA9\n\n"},
+        {"a script", "[Script Info]\n[Events]\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,X\n",
+         "1\n00:00:01,000 --> 00:00:02,000\nX\n\n"},
+        {"binary",
+         std::string("\x7f"
+                     "ELF\0\0",
+                     6) +
+             "1\n00:00:01,000 --> 00:00:02,000\nX\n",
+         ""},
+        {"no timing at all", "Hello\nthere\n", ""},
+        {"nothing", "", ""},
+    };
+    for (const Text& c : cases)
+        EXPECT_EQ(asSubRip(subtitleCuesOf(c.text)), c.cues) << c.what;
+}
+
+TEST(SubtitleFile, ShowsEveryCueThatCoversATime) {
+    const SubtitleTrack track(
+        {{5000, 9000, "B"}, {1000, 2000, "A"}, {0, 60000, "all along"}, {8000, 8500, "C"}});
+    struct At {
+        std::int64_t time;
+        const char* shown;
+    };
+    const At cases[] = {
+        {0, "all along"},       {999, "all along"},  {1000, "all along\nA"},
+        {1999, "all along\nA"}, {2000, "all along"}, {8200, "all along\nB\nC"},
+        {8500, "all along\nB"}, {60000, ""},         {-5, ""},
+    };
+    for (const At& c : cases)
+        EXPECT_EQ(track.textAt(c.time), c.shown) << c.time;
+    const SubtitleTrack apart({{1000, 2000, "A"}, {3000, 4000, "B"}});
+    EXPECT_EQ(apart.textAt(2500), "");
+    EXPECT_EQ(apart.textAt(3000), "B");
+    EXPECT_TRUE(SubtitleTrack({}).empty());
 }
 
 } // namespace
