@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -449,24 +448,13 @@ void showSubtitleFileFor(GstElement* output, const std::string& path) {
     const auto subtitle = subtitleFileBeside(path);
     if (!subtitle)
         return;
-    std::ifstream file(*subtitle, std::ios::binary);
-    std::string text;
-    while (file && text.size() <= kLargestSubtitleFile) {
-        const std::size_t read = text.size();
-        text.resize(read + 64 * 1024);
-        file.read(text.data() + read, std::streamsize(text.size() - read));
-        text.resize(read + std::size_t(file.gcount()));
-    }
-    if (!file.is_open() || file.bad()) {
-        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: it cannot be read", subtitle->c_str());
+    std::string reason;
+    std::optional<std::string> text = readSubtitleFile(*subtitle, kLargestSubtitleFile, reason);
+    if (!text) {
+        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: %s", subtitle->c_str(), reason.c_str());
         return;
     }
-    if (text.size() > kLargestSubtitleFile) {
-        GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: larger than %zu bytes", subtitle->c_str(),
-                     kLargestSubtitleFile);
-        return;
-    }
-    auto track = std::make_shared<const SubtitleTrack>(subtitleCuesOf(std::move(text)));
+    auto track = std::make_shared<const SubtitleTrack>(subtitleCuesOf(std::move(*text)));
     if (track->empty()) {
         GST_CAT_INFO(tovimo_debug, "subtitle file %s ignored: it holds no subtitles", subtitle->c_str());
         return;

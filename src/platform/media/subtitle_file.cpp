@@ -11,7 +11,12 @@
 #include <tuple>
 #include <utility>
 
+#include <fcntl.h>
 #include <glib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace tovimo::media {
 
@@ -497,6 +502,53 @@ std::optional<std::string> subtitleNameFor(const std::string& film, const std::v
     if (!best)
         return std::nullopt;
     return std::get<2>(*best);
+}
+
+std::optional<std::string> readSubtitleFile(const std::string& path, std::size_t largest,
+                                            std::string& reason) {
+    // Non-blocking, so that a pipe with no writer does not hold the open;
+    // only a plain file is read past it.
+    const int file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (file < 0) {
+        reason = "it cannot be read";
+        return std::nullopt;
+    }
+    struct FileCloser {
+        int file;
+        ~FileCloser() { ::close(file); }
+    } closer{file};
+    struct stat status {};
+    if (::fstat(file, &status) != 0) {
+        reason = "it cannot be read";
+        return std::nullopt;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason = "it is not a plain file";
+        return std::nullopt;
+    }
+    const auto tooLarge = [&] {
+        reason = "larger than " + std::to_string(largest) + " bytes";
+        return std::nullopt;
+    };
+    if (status.st_size < 0 || std::uintmax_t(status.st_size) > largest)
+        return tooLarge();
+    std::string text;
+    // One byte more than allowed tells a file that grew meanwhile.
+    std::vector<char> block(64 * 1024);
+    for (;;) {
+        const ssize_t read = ::read(file, block.data(), block.size());
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0) {
+            reason = "it cannot be read";
+            return std::nullopt;
+        }
+        if (read == 0)
+            return text;
+        text.append(block.data(), std::size_t(read));
+        if (text.size() > largest)
+            return tooLarge();
+    }
 }
 
 std::optional<std::string> subtitleFileBeside(const std::string& path) {

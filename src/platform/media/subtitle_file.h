@@ -23,6 +23,14 @@ std::optional<std::string> subtitleNameFor(const std::string& film, const std::v
 // the folder's listing; null when there is none or the folder cannot be read.
 std::optional<std::string> subtitleFileBeside(const std::string& path);
 
+// The whole content of the subtitle file at `path`, or null with `reason`
+// ("it cannot be read", "it is not a plain file", "larger than N bytes").
+// Only a plain file of at most `largest` bytes is read: a pipe, a device or
+// a folder given that name is never opened for reading, so nothing waits on
+// it.
+std::optional<std::string> readSubtitleFile(const std::string& path, std::size_t largest,
+                                            std::string& reason);
+
 // The subtitle text kinds that are told apart by their own marks.
 enum class SubtitleFormat { SubRip, WebVtt, Ssa, Ass };
 

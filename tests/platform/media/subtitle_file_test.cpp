@@ -2,6 +2,7 @@
 #include "platform/media/subtitle_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -60,6 +61,40 @@ TEST(SubtitleFile, LooksInTheFilmsOwnFolder) {
               (folder / "film.en.srt").string());
     EXPECT_FALSE(subtitleFileBeside((folder / "clip.mp4").string()));
     EXPECT_FALSE(subtitleFileBeside((folder / "missing" / "film.mkv").string()));
+    fs::remove_all(folder);
+}
+
+// Only a plain file is read: a pipe given a subtitle's name (no writer)
+// must not hold the film's open, nor a device that never ends.
+TEST(SubtitleFile, ReadsOnlyAPlainFileOfAtMostTheLargestSize) {
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::temp_directory_path() / ("tovimo-subtitle-read-" + std::to_string(::getpid()));
+    fs::create_directories(folder / "folder.srt");
+    std::ofstream(folder / "plain.srt") << "0123456789";
+    std::ofstream(folder / "large.srt") << std::string(11, 'x');
+    ASSERT_EQ(::mkfifo((folder / "pipe.srt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", folder / "zero.srt");
+    fs::create_symlink(folder / "plain.srt", folder / "link.srt");
+    struct Read {
+        const char* name;
+        std::optional<std::string> text;
+        const char* reason;
+    };
+    const Read cases[] = {
+        {"plain.srt", "0123456789", ""},
+        {"link.srt", "0123456789", ""},
+        {"large.srt", std::nullopt, "larger than 10 bytes"},
+        {"folder.srt", std::nullopt, "it is not a plain file"},
+        {"pipe.srt", std::nullopt, "it is not a plain file"},
+        {"zero.srt", std::nullopt, "it is not a plain file"},
+        {"missing.srt", std::nullopt, "it cannot be read"},
+    };
+    for (const Read& c : cases) {
+        std::string reason;
+        EXPECT_EQ(readSubtitleFile((folder / c.name).string(), 10, reason), c.text) << c.name;
+        EXPECT_EQ(reason, c.reason) << c.name;
+    }
     fs::remove_all(folder);
 }
 
