@@ -24,6 +24,7 @@ constexpr auto kQuietBound = std::chrono::seconds(10);
 
 // Posted on the bus right before a seek is sent, with the seek's seqnum.
 constexpr const char* kSeekMarker = "tovimo-seek";
+constexpr const char* kExposed = "tovimo-exposed";
 
 GstState pipelineStateFor(PlaybackMode mode) {
     return mode == PlaybackMode::Playing ? GST_STATE_PLAYING : GST_STATE_PAUSED;
@@ -266,7 +267,10 @@ void Playback::handle(GstMessage* message) {
         break;
     case GST_MESSAGE_APPLICATION:
         if (const GstStructure* body = gst_message_get_structure(message);
-            body && gst_structure_has_name(body, kSeekMarker)) {
+            body && gst_structure_has_name(body, kExposed)) {
+            if (videoSink_ && GST_IS_VIDEO_OVERLAY(videoSink_.get()))
+                gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_.get()));
+        } else if (body && gst_structure_has_name(body, kSeekMarker)) {
             guint seqnum = 0;
             if (seek_ && gst_structure_get_uint(body, "seqnum", &seqnum) && seqnum == seek_->seqnum)
                 seek_->marked = true;
@@ -296,6 +300,10 @@ void Playback::handleNext(Clock::duration timeout) {
             gst_bus_timed_pop(bus_.get(), static_cast<GstClockTime>(std::max<gint64>(wait, 0)))})
         handle(message.get());
     checkSeenErrors();
+}
+
+void Playback::postExposed(GstBus* bus) {
+    gst_bus_post(bus, gst_message_new_application(nullptr, gst_structure_new_empty(kExposed)));
 }
 
 void Playback::wake(GstBus* bus) {

@@ -137,6 +137,9 @@ public:
     void handleNext(Clock::duration timeout);
     // Ends a handleNext() wait from any thread; safe until the object goes.
     static void wake(GstBus* bus);
+    // From any thread: the video window was uncovered, and the engine has
+    // the sink draw its last picture again.
+    static void postExposed(GstBus* bus);
     GstBus* bus() const { return bus_.get(); }
 
     // Asked right before playback starts; false when the command has been

@@ -207,6 +207,10 @@ std::uint32_t Playback::open(const PlaybackOptions& options, std::unique_ptr<Pla
         // The sink would take the keys and clicks that reach the picture
         // while it draws; they belong to the player's window.
         gst_video_overlay_handle_events(GST_VIDEO_OVERLAY(playbin), FALSE);
+        // With its events off, the sink no longer redraws an uncovered
+        // window: the engine has it do so.
+        std::shared_ptr<GstBus> bus(GST_BUS(gst_object_ref(made->bus_.get())), gst_object_unref);
+        made->child_->onExposed([bus] { Playback::postExposed(bus.get()); });
     }
 
     const auto code = made->preroll(path);

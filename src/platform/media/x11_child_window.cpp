@@ -183,10 +183,47 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::create(std::uint32_t parent) {
 }
 
 X11ChildWindow::~X11ChildWindow() {
+    if (exposures_.joinable()) {
+        // Wakes the watching thread with an event sent to the window's
+        // creator (this connection); with the window already gone, the
+        // request's error comes to the same queue and wakes it as well.
+        stopping_ = true;
+        xcb_client_message_event_t wake{};
+        wake.response_type = XCB_CLIENT_MESSAGE;
+        wake.format = 32;
+        wake.window = window_;
+        xcb_send_event(connection_, 0, window_, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&wake));
+        xcb_flush(connection_);
+        exposures_.join();
+    }
     // Waited for, so that the window is gone when the caller goes on; fails
     // harmlessly when the parent took it already.
     errorOf(connection_, xcb_destroy_window_checked(connection_, window_));
     xcb_disconnect(connection_);
+}
+
+void X11ChildWindow::onExposed(std::function<void()> exposed) {
+    if (exposures_.joinable())
+        return;
+    const std::uint32_t mask[] = {XCB_EVENT_MASK_EXPOSURE};
+    if (errorOf(connection_,
+                xcb_change_window_attributes_checked(connection_, window_, XCB_CW_EVENT_MASK, mask)) != 0)
+        return;
+    // Only this thread reads events here; the checked requests of place()
+    // and show() take their own answers (xcb keeps the two apart). A broken
+    // connection ends the wait.
+    exposures_ = std::thread([this, exposed = std::move(exposed)] {
+        while (xcb_generic_event_t* event = xcb_wait_for_event(connection_)) {
+            const MallocPtr<xcb_generic_event_t> held(event);
+            if (stopping_)
+                break;
+            // The last of a burst of rectangles stands for them all.
+            if ((event->response_type & 0x7F) == XCB_EXPOSE &&
+                reinterpret_cast<const xcb_expose_event_t*>(event)->count == 0)
+                exposed();
+        }
+    });
 }
 
 int X11ChildWindow::place(int x, int y, int width, int height) {

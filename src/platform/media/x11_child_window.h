@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <thread>
 
 // xcb's and Xlib's types stay out of this header: Xlib's macros (Status,
 // None, Bool) clash with names elsewhere.
@@ -94,6 +97,13 @@ public:
     // Maps or unmaps the window; the X error code, or 0.
     int show(bool visible);
 
+    // Calls `exposed`, from a thread of the window's own, whenever part of
+    // the window was uncovered and must be drawn again (another window
+    // passed over it): a video sink draws only when a frame comes, so a
+    // paused picture would stay erased. Call at most once; no call is made
+    // once the destructor has begun.
+    void onExposed(std::function<void()> exposed);
+
 private:
     X11ChildWindow(xcb_connection_t* connection, std::uint32_t window, int width, int height)
         : connection_(connection), window_(window), width_(width), height_(height) {}
@@ -102,6 +112,8 @@ private:
     std::uint32_t window_;
     int width_;
     int height_;
+    std::atomic<bool> stopping_{false};
+    std::thread exposures_;
 };
 
 } // namespace tovimo::media

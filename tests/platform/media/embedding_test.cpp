@@ -158,6 +158,54 @@ TEST_F(Embedding, DrawsTheVideoInsideTheParentAndRescalesWhilePaused) {
     EXPECT_EQ(childCount(), 0u);
 }
 
+// Without a compositor, a window passed over the picture erases what it
+// covered, and the picture is drawn again only if someone asks: while
+// paused, no new frame comes to do it.
+TEST_F(Embedding, APausedPictureIsDrawnAgainWhenAWindowThatCoveredItGoes) {
+    testing::ScratchFolder folder;
+    const std::string clip = folder.file("bars.mp4");
+    ASSERT_TRUE(testing::makeMedia("mp4", clip));
+    MciService service;
+    const std::string open = openInParent(clip);
+    ASSERT_EQ(service.sendString(open.c_str(), nullptr, 0), 0u);
+    ASSERT_EQ(service.sendString("put Media window at 0 0 320 240", nullptr, 0), 0u);
+    ASSERT_TRUE(barsShown(320, 240));
+    const auto coverAndUncover = [&] {
+        int x = 0;
+        int y = 0;
+        Window child = 0;
+        XTranslateCoordinates(display_, parent_, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.background_pixel = WhitePixel(display_, DefaultScreen(display_));
+        const Window cover =
+            XCreateWindow(display_, DefaultRootWindow(display_), x + 10, y + 10, 300, 200, 0, CopyFromParent,
+                          InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+        XMapRaised(display_, cover);
+        XSync(display_, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // What the screen shows there (the parent's own contents are
+        // undefined where another window covers them).
+        XImage* screen =
+            XGetImage(display_, DefaultRootWindow(display_), x + 160, y + 120, 1, 1, AllPlanes, ZPixmap);
+        ASSERT_NE(screen, nullptr);
+        EXPECT_EQ(XGetPixel(screen, 0, 0) & 0xFFFFFF, 0xFFFFFFu) << "the cover is on the screen";
+        XDestroyImage(screen);
+        XDestroyWindow(display_, cover);
+        XSync(display_, False);
+    };
+    coverAndUncover();
+    EXPECT_TRUE(barsShown(320, 240)) << "paused after the open";
+
+    ASSERT_EQ(service.sendString("play Media", nullptr, 0), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(service.sendString("pause Media", nullptr, 0), 0u);
+    ASSERT_TRUE(barsShown(320, 240));
+    coverAndUncover();
+    EXPECT_TRUE(barsShown(320, 240)) << "paused while playing";
+    ASSERT_EQ(service.sendString("close all", nullptr, 0), 0u);
+}
+
 TEST_F(Embedding, ShowsTheLastFrameAtTheEndAndRescalesIt) {
     testing::ScratchFolder folder;
     const std::string clip = folder.file("bars.mp4");
