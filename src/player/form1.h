@@ -182,7 +182,6 @@ private:
     // caption names the new mode). A screen change or another Command7 click
     // seen meanwhile waits for it; two clicks meanwhile cancel out.
     bool switchingScreenMode_ = false;
-    bool switchingToFullScreen_ = false;
     bool screenChangedWhileSwitching_ = false;
     bool pendingScreenSwitch_ = false;
     tk::FocusMark* focusMark_ = nullptr;

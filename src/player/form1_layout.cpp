@@ -89,7 +89,6 @@ bool Form1::switchScreenMode() {
         return false;
     }
     switchingScreenMode_ = true;
-    switchingToFullScreen_ = mode == kWindowMode;
     screenChangedWhileSwitching_ = false;
     QByteArray fileName = Text2.NativeText();
     PlayAVIPictureBox(fileName, pic1);
@@ -101,9 +100,9 @@ bool Form1::switchScreenMode() {
 }
 
 bool Form1::fullScreenAhead() const {
-    const bool afterThisSwitch =
-        switchingScreenMode_ ? switchingToFullScreen_ : Command7.Caption() == kFullScreenMode;
-    return afterThisSwitch != pendingScreenSwitch_;
+    // During a switch the caption still names the mode being left.
+    const bool fullScreenNow = Command7.Caption() == kFullScreenMode;
+    return (fullScreenNow != switchingScreenMode_) != pendingScreenSwitch_;
 }
 
 void Form1::placeInFullScreenMode() {

@@ -122,6 +122,15 @@ const GstStructure* pictureOf(GstEvent* capsEvent, int& width, int& height) {
                : nullptr;
 }
 
+// A picture's pixel shape; square when it names none, or a shape that is not one.
+PixelShape pixelShapeOf(const GstStructure* picture) {
+    PixelShape shape;
+    if (!gst_structure_get_fraction(picture, "pixel-aspect-ratio", &shape.numerator, &shape.denominator) ||
+        shape.numerator <= 0 || shape.denominator <= 0)
+        shape = PixelShape{};
+    return shape;
+}
+
 // The caps of the stream reach the first scaler before its own caps go out:
 // they are noted here, since the pad keeps them only once they are taken.
 GstPadProbeReturn noteSourceSize(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -132,13 +141,9 @@ GstPadProbeReturn noteSourceSize(GstPad*, GstPadProbeInfo* info, gpointer data) 
     int width = 0;
     int height = 0;
     if (const GstStructure* picture = pictureOf(event, width, height)) {
-        int numerator = 1;
-        int denominator = 1;
-        if (!gst_structure_get_fraction(picture, "pixel-aspect-ratio", &numerator, &denominator) ||
-            numerator <= 0 || denominator <= 0)
-            numerator = denominator = 1;
-        choice->sourceShapeNumerator = numerator;
-        choice->sourceShapeDenominator = denominator;
+        const PixelShape shape = pixelShapeOf(picture);
+        choice->sourceShapeNumerator = shape.numerator;
+        choice->sourceShapeDenominator = shape.denominator;
         choice->sourceWidth = width;
         choice->sourceHeight = height;
     }
@@ -170,13 +175,9 @@ GstPadProbeReturn offerPictureSize(GstPad*, GstPadProbeInfo* info, gpointer data
     int height = 0;
     if (!gst_structure_get_int(window, "width", &width) || !gst_structure_get_int(window, "height", &height))
         return GST_PAD_PROBE_OK;
-    int shapeNumerator = 1;
-    int shapeDenominator = 1;
-    if (!gst_structure_get_fraction(window, "pixel-aspect-ratio", &shapeNumerator, &shapeDenominator))
-        shapeNumerator = shapeDenominator = 1;
     const PictureSize picture = pictureWithin({sourceWidth, sourceHeight},
                                               {choice->sourceShapeNumerator, choice->sourceShapeDenominator},
-                                              {width, height}, {shapeNumerator, shapeDenominator});
+                                              {width, height}, pixelShapeOf(window));
     if ((picture.width == width && picture.height == height) || picture.width > sourceWidth ||
         picture.height > sourceHeight)
         return GST_PAD_PROBE_OK;
@@ -312,16 +313,15 @@ GstPadProbeReturn showSubtitle(GstPad*, GstPadProbeInfo* info, gpointer data) {
         return GST_PAD_PROBE_OK;
     }
     const GstClockTime time = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+    // Cue times count from the media's start, as the position does: a
+    // stream whose first frame is not at 0 is read through its segment.
+    const guint64 streamTime = state->segment.format == GST_FORMAT_TIME && GST_CLOCK_TIME_IS_VALID(time)
+                                   ? gst_segment_to_stream_time(&state->segment, GST_FORMAT_TIME, time)
+                                   : GST_CLOCK_TIME_NONE;
     std::string wanted;
     {
         const std::lock_guard held(state->lock);
         if (state->file) {
-            // Cue times count from the media's start, as the position does:
-            // a stream whose first frame is not at 0 is read through its segment.
-            const guint64 streamTime =
-                state->segment.format == GST_FORMAT_TIME && GST_CLOCK_TIME_IS_VALID(time)
-                    ? gst_segment_to_stream_time(&state->segment, GST_FORMAT_TIME, time)
-                    : GST_CLOCK_TIME_NONE;
             if (GST_CLOCK_TIME_IS_VALID(streamTime))
                 wanted = markupOf(state->file->textAt(std::int64_t(streamTime / GST_MSECOND)));
         } else {
@@ -334,9 +334,7 @@ GstPadProbeReturn showSubtitle(GstPad*, GstPadProbeInfo* info, gpointer data) {
     }
     if (wanted != state->shown) {
         GST_CAT_LOG(tovimo_debug, "subtitle at %" GST_TIME_FORMAT " (stream time %" GST_TIME_FORMAT "): %s",
-                    GST_TIME_ARGS(time),
-                    GST_TIME_ARGS(gst_segment_to_stream_time(&state->segment, GST_FORMAT_TIME, time)),
-                    wanted.c_str());
+                    GST_TIME_ARGS(time), GST_TIME_ARGS(streamTime), wanted.c_str());
         g_object_set(state->overlay, "text", wanted.c_str(), nullptr);
         state->shown = std::move(wanted);
     }
