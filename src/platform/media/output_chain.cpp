@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/output_chain.h"
 
+#include "platform/media/converting_scaler.h"
 #include "platform/media/subtitle_file.h"
 
 #include <gst/base/gstbasetransform.h>
@@ -101,6 +102,9 @@ struct ScalerChoice {
     std::atomic<int> sourceHeight{0};
     std::atomic<int> sourceShapeNumerator{1};
     std::atomic<int> sourceShapeDenominator{1};
+    // Whether the converter scales the stream's pictures as it converts
+    // them, in one pass of its own (see makeConvertingScaler).
+    std::atomic<bool> sourceInOnePass{false};
 };
 
 using SharedChoice = std::shared_ptr<ScalerChoice>;
@@ -144,6 +148,7 @@ GstPadProbeReturn noteSourceSize(GstPad*, GstPadProbeInfo* info, gpointer data) 
         const PixelShape shape = pixelShapeOf(picture);
         choice->sourceShapeNumerator = shape.numerator;
         choice->sourceShapeDenominator = shape.denominator;
+        choice->sourceInOnePass = takesInOnePass(picture);
         choice->sourceWidth = width;
         choice->sourceHeight = height;
     }
@@ -207,10 +212,12 @@ GstPadProbeReturn chooseScaler(GstPad*, GstPadProbeInfo* info, gpointer data) {
         return GST_PAD_PROBE_OK;
     const bool smaller =
         width <= sourceWidth && height <= sourceHeight && (width < sourceWidth || height < sourceHeight);
+    const bool onePass = choice->sourceInOnePass && givesInOnePass(shown);
+    const bool scaleFirst = smaller && !onePass;
     GST_CAT_DEBUG(tovimo_debug, "picture %dx%d shown at %dx%d: %s", sourceWidth, sourceHeight, width, height,
-                  smaller ? "scaled, then converted" : "converted and scaled");
+                  scaleFirst ? "scaled, then converted" : "converted and scaled");
     CapsPtr wanted(gst_caps_new_empty_simple("video/x-raw"));
-    if (smaller) {
+    if (scaleFirst) {
         gst_caps_set_simple(wanted.get(), "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr);
         // The scaler keeps the picture's shape by filling borders only when
         // it must give the sink's pixel shape too; left free, it would
@@ -359,7 +366,7 @@ GstElement* videoOutputFor(GstElement* sink) {
     GstElement* flip = makeAutoFlip();
     GstElement* firstScaler = gst_element_factory_make("videoscale", "scale-first");
     GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
-    GstElement* lastScaler = gst_element_factory_make("videoconvertscale", "convert");
+    GstElement* lastScaler = makeConvertingScaler("convert");
     if (!in || !flip || !firstScaler || !filter || !lastScaler) {
         for (GstElement* element : {in, flip, firstScaler, filter, lastScaler})
             if (element)

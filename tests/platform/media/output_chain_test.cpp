@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/output_chain.h"
 
+#include "platform/media/converting_scaler.h"
+
 #include "media_fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace tovimo::media {
 namespace {
@@ -98,15 +102,11 @@ TEST(OutputChain, DecodedFramesLeaveTheDecoderWithoutACopy) {
     EXPECT_EQ(count.unpooled, 0);
 }
 
-// The picture is scaled before it is converted when it gets smaller, and
-// converted and scaled in one pass otherwise: the converter never works on
-// a larger picture than it must. An area of another shape than the
-// picture's, at a sink that takes that one size only, is filled by the
-// first scaler, borders and all, so that the converter scales nothing a
-// second time.
+// What the output chain did with a clip's pictures.
 struct Shown {
-    CapsPtr converted; // what the converter takes
-    CapsPtr shown;     // what reaches the sink
+    CapsPtr converted;    // what the converter takes
+    CapsPtr shown;        // what reaches the sink
+    bool ownPass = false; // the converter scaled and converted in its own pass
 };
 
 // Plays `clip` through the output chain in front of `sinkDescription` (a
@@ -141,6 +141,7 @@ Shown playThrough(const std::string& clip, const std::string& sinkDescription) {
         PadPtr shown(gst_element_get_static_pad(last.get(), "sink"));
         result.converted.reset(gst_pad_get_current_caps(input.get()));
         result.shown.reset(gst_pad_get_current_caps(shown.get()));
+        result.ownPass = convertsInOwnPass(converter.get());
     }
     gst_element_set_state(playbin.get(), GST_STATE_NULL);
     EXPECT_TRUE(ended && GST_MESSAGE_TYPE(ended.get()) == GST_MESSAGE_EOS);
@@ -156,31 +157,38 @@ PictureSize sizeOf(const CapsPtr& caps) {
     return size;
 }
 
-// The picture is scaled before it is converted when it gets smaller, and
-// converted and scaled in one pass otherwise: the converter never works on
-// a larger picture than it must. An area of another shape than the
-// picture's, at a sink that takes that one size only, is filled by the
-// first scaler, borders and all, so that the converter scales nothing a
-// second time.
-TEST(OutputChain, ConvertsTheSmallerPicture) {
+// A picture for an RGB display is scaled and converted in the converter's
+// own single pass, whichever way its size goes. For other formats it is
+// scaled before it is converted when it gets smaller, and converted and
+// scaled in one pass otherwise: the converter never works on a larger
+// picture than it must. An area of another shape than the picture's, at a
+// sink that takes that one size only, is filled with borders by the first
+// scaler, or by the converter's own pass, so that nothing is scaled twice.
+TEST(OutputChain, ConvertsTheSmallerPictureOrScalesAsItConverts) {
     initializeMediaProcess();
     testing::ScratchFolder folder;
     const std::string clip = folder.file("clip.mp4");
     ASSERT_TRUE(makeClip(clip));
     struct Case {
-        int width, height; // asked for by the sink
-        int converted;     // width of the frames the converter takes
-    } const cases[] = {{160, 90, 160},  {640, 360, 320}, {320, 180, 320}, {200, 300, 320},
-                       {300, 170, 300}, {160, 140, 160}, {200, 60, 200}};
+        const char* format; // asked for by the sink
+        int width, height;
+        int converted; // width of the frames the converter takes
+        bool ownPass;
+    } const cases[] = {
+        {"BGRx", 160, 90, 320, true},    {"BGRx", 640, 360, 320, true},   {"RGBx", 200, 300, 320, true},
+        {"BGRx", 300, 170, 320, true},   {"RGB16", 160, 90, 160, false},  {"RGB16", 640, 360, 320, false},
+        {"RGB16", 320, 180, 320, false}, {"RGB16", 200, 300, 320, false}, {"RGB16", 300, 170, 300, false},
+        {"RGB16", 160, 140, 160, false}, {"RGB16", 200, 60, 200, false}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        SCOPED_TRACE(std::string(c.format) + " " + std::to_string(c.width) + "x" + std::to_string(c.height));
         const Shown shown =
-            playThrough(clip, "capsfilter caps=video/x-raw,format=BGRx,pixel-aspect-ratio=1/1,width=" +
-                                  std::to_string(c.width) + ",height=" + std::to_string(c.height) +
-                                  " ! fakesink name=sink sync=false");
+            playThrough(clip, std::string("capsfilter caps=video/x-raw,format=") + c.format +
+                                  ",pixel-aspect-ratio=1/1,width=" + std::to_string(c.width) +
+                                  ",height=" + std::to_string(c.height) + " ! fakesink name=sink sync=false");
         ASSERT_TRUE(shown.converted);
         const GstStructure* taken = gst_caps_get_structure(shown.converted.get(), 0);
         EXPECT_EQ(sizeOf(shown.converted).width, c.converted);
+        EXPECT_EQ(shown.ownPass, c.ownPass);
         // The frames reach the converter in the decoder's own format.
         EXPECT_STREQ(gst_structure_get_string(taken, "format"), "I420");
         // Scaled first, the picture already has the sink's size and pixel shape.
@@ -204,23 +212,100 @@ TEST(OutputChain, ASinkThatTakesAnySizeGetsThePictureWithoutBorders) {
     const std::string clip = folder.file("clip.mp4");
     ASSERT_TRUE(makeClip(clip));
     struct Case {
+        const char* format;
         PictureSize window;
         PictureSize shown;
         int converted; // width of the frames the converter takes
-    } const cases[] = {{{160, 140}, {160, 90}, 160},
-                       {{400, 100}, {178, 100}, 178},
-                       {{640, 480}, {640, 480}, 320},
-                       {{320, 180}, {320, 180}, 320}};
+    } const cases[] = {{"BGRx", {160, 140}, {160, 90}, 320},  {"BGRx", {400, 100}, {178, 100}, 320},
+                       {"BGRx", {640, 480}, {640, 480}, 320}, {"BGRx", {320, 180}, {320, 180}, 320},
+                       {"RGB16", {160, 140}, {160, 90}, 160}, {"RGB16", {400, 100}, {178, 100}, 178},
+                       {"RGB16", {640, 480}, {640, 480}, 320}};
     for (const Case& c : cases) {
         const std::string window = std::to_string(c.window.width) + "x" + std::to_string(c.window.height);
-        SCOPED_TRACE(window);
-        const Shown shown = playThrough(
-            clip, "capsfilter caps=\"video/x-raw,format=BGRx,pixel-aspect-ratio=1/1,width=" +
-                      std::to_string(c.window.width) + ",height=" + std::to_string(c.window.height) +
-                      "; video/x-raw,format=BGRx,pixel-aspect-ratio=1/1\" ! fakesink name=sink sync=false");
+        SCOPED_TRACE(std::string(c.format) + " " + window);
+        const std::string format = std::string("video/x-raw,format=") + c.format + ",pixel-aspect-ratio=1/1";
+        const Shown shown =
+            playThrough(clip, "capsfilter caps=\"" + format + ",width=" + std::to_string(c.window.width) +
+                                  ",height=" + std::to_string(c.window.height) + "; " + format +
+                                  "\" ! fakesink name=sink sync=false");
         EXPECT_EQ(sizeOf(shown.shown), c.shown);
         EXPECT_EQ(sizeOf(shown.converted).width, c.converted);
     }
+}
+
+// The last frame of a test picture through `converter` to BGRx at 250x141.
+std::vector<std::uint8_t> lastFrameThrough(const std::string& converter) {
+    std::vector<std::uint8_t> frame;
+    const std::string description =
+        "videotestsrc num-buffers=2 pattern=smpte75 ! video/x-raw,format=I420,width=320,height=180 ! " +
+        converter +
+        " name=convert ! video/x-raw,format=BGRx,width=250,height=141 ! fakesink name=out "
+        "signal-handoffs=true";
+    GError* error = nullptr;
+    ElementPtr pipeline(gst_parse_launch(description.c_str(), &error));
+    ErrorPtr failure(error);
+    EXPECT_TRUE(pipeline && !failure) << (failure ? failure->message : "");
+    if (!pipeline || failure)
+        return frame;
+    ElementPtr out(gst_bin_get_by_name(GST_BIN(pipeline.get()), "out"));
+    g_signal_connect(out.get(), "handoff",
+                     G_CALLBACK(+[](GstElement*, GstBuffer* buffer, GstPad*, gpointer data) {
+                         auto* frame = static_cast<std::vector<std::uint8_t>*>(data);
+                         GstMapInfo map;
+                         if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+                             frame->assign(map.data, map.data + map.size);
+                             gst_buffer_unmap(buffer, &map);
+                         }
+                     }),
+                     &frame);
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    BusPtr bus(gst_element_get_bus(pipeline.get()));
+    MessagePtr ended(gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
+                                                GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    EXPECT_TRUE(ended && GST_MESSAGE_TYPE(ended.get()) == GST_MESSAGE_EOS);
+    ElementPtr convert(gst_bin_get_by_name(GST_BIN(pipeline.get()), "convert"));
+    EXPECT_EQ(convertsInOwnPass(convert.get()), converter != "videoconvertscale");
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    return frame;
+}
+
+// The converter's own pass shows what the library's shows: the same colours
+// at the same places, within a few levels but where a colour bar's edge
+// falls between two pixels (the library repeats chroma samples where the
+// own pass blends them).
+TEST(OutputChain, TheConvertersOwnPassShowsWhatTheLibraryShows) {
+    initializeMediaProcess();
+    ElementPtr made(makeConvertingScaler(nullptr));
+    ASSERT_TRUE(made);
+    gst_object_ref_sink(made.get());
+    const std::vector<std::uint8_t> own = lastFrameThrough("tovimoconvertingscaler");
+    const std::vector<std::uint8_t> library = lastFrameThrough("videoconvertscale");
+    ASSERT_EQ(own.size(), std::size_t(250 * 141 * 4));
+    ASSERT_EQ(own.size(), library.size());
+    double total = 0;
+    int far = 0;
+    for (std::size_t i = 0; i < own.size(); i += 4) {
+        for (std::size_t channel = 0; channel < 3; ++channel) {
+            const int difference = std::abs(int(own[i + channel]) - int(library[i + channel]));
+            total += difference;
+            far += difference > 24;
+        }
+    }
+    // The middle of each 75% colour bar, in red, green and blue: the own pass
+    // gets them right where the library is three levels darker.
+    struct Bar {
+        int x, red, green, blue;
+    } const bars[] = {{15, 191, 191, 191}, {50, 191, 191, 0}, {85, 0, 191, 191}, {120, 0, 191, 0},
+                      {155, 191, 0, 191},  {190, 191, 0, 0},  {230, 0, 0, 191}};
+    for (const Bar& bar : bars) {
+        SCOPED_TRACE(bar.x);
+        const std::size_t at = std::size_t((70 * 250 + bar.x) * 4);
+        EXPECT_NEAR(own[at + 2], bar.red, 1);
+        EXPECT_NEAR(own[at + 1], bar.green, 1);
+        EXPECT_NEAR(own[at], bar.blue, 1);
+    }
+    EXPECT_LT(total / (250.0 * 141 * 3), 3.0);
+    EXPECT_LT(far, 250 * 141 * 3 / 50);
 }
 
 TEST(OutputChain, PictureWithinAnArea) {
