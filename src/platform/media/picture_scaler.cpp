@@ -87,28 +87,40 @@ std::vector<PictureScaler::Tap> PictureScaler::tapsFor(int sourceSize, int lumaS
     return taps;
 }
 
-std::vector<PictureScaler::Block> PictureScaler::blocksFor(const std::vector<Tap>& taps) {
-    std::vector<Block> blocks(taps.size() / kBlock);
-    for (std::size_t b = 0; b < blocks.size(); ++b) {
-        Block& block = blocks[b];
-        const Tap* first = &taps[b * kBlock];
-        block.base = first[0].index;
+PictureScaler::BlockTable PictureScaler::blocksFor(const std::vector<Tap>& taps) {
+    BlockTable table;
+    const std::size_t groups = taps.size() / kBlock;
+    // One block per eight pixels while their samples fit one load, as they
+    // do unless the picture is made smaller than about a half.
+    bool oneLoad = true;
+    for (std::size_t g = 0; g < groups && oneLoad; ++g)
+        oneLoad = taps[g * kBlock + kBlock - 1].index + 1 - taps[g * kBlock].index <= 15;
+    table.blocksPerEight = oneLoad ? 1 : 2;
+    table.blocks.resize(groups * std::size_t(table.blocksPerEight));
+    const int pixelsPerBlock = kBlock / table.blocksPerEight;
+    for (std::size_t g = 0; g < groups; ++g) {
+        const Tap* first = &taps[g * kBlock];
+        Block* group = &table.blocks[g * std::size_t(table.blocksPerEight)];
+        for (int part = 0; part < table.blocksPerEight; ++part) {
+            Block& block = group[part];
+            block.base = first[part * pixelsPerBlock].index;
+            std::memset(block.pick, 0x80, sizeof block.pick);
+            std::memset(block.weight, 0, sizeof block.weight);
+        }
         for (int j = 0; j < kBlock; ++j) {
+            Block& block = group[j / pixelsPerBlock];
             const int at = first[j].index - block.base;
             if (at < 0 || at + 1 > 15) {
-                block.base = -1;
+                group[0].base = -1;
                 break;
             }
             // Pixel j's two samples, each widened to 16 bits (0x80: a zero byte).
-            block.left[2 * j] = std::uint8_t(at);
-            block.left[2 * j + 1] = 0x80;
-            block.right[2 * j] = std::uint8_t(at + 1);
-            block.right[2 * j + 1] = 0x80;
-            block.leftWeight[j] = std::uint16_t(256 - first[j].weight);
-            block.rightWeight[j] = std::uint16_t(first[j].weight);
+            block.pick[2 * j] = std::uint8_t(at);
+            block.pick[16 + 2 * j] = std::uint8_t(at + 1);
+            group[0].weight[j] = std::uint16_t(first[j].weight);
         }
     }
-    return blocks;
+    return table;
 }
 
 bool PictureScaler::configure(int sourceWidth, int sourceHeight, PictureRect picture, int outputWidth,
@@ -149,8 +161,8 @@ bool PictureScaler::configure(int sourceWidth, int sourceHeight, PictureRect pic
 #else
     vectorCode_ = false;
 #endif
-    lumaBlocks_ = vectorCode_ ? blocksFor(lumaColumns_) : std::vector<Block>{};
-    chromaBlocks_ = vectorCode_ ? blocksFor(chromaColumns_) : std::vector<Block>{};
+    lumaBlocks_ = vectorCode_ ? blocksFor(lumaColumns_) : BlockTable{};
+    chromaBlocks_ = vectorCode_ ? blocksFor(chromaColumns_) : BlockTable{};
 
     // Zeroed, so that reads past a row's end meet defined bytes.
     blendedY_.assign(std::size_t(sourceWidth + kRowSlack), 0);
@@ -165,28 +177,32 @@ bool PictureScaler::configure(int sourceWidth, int sourceHeight, PictureRect pic
 #ifdef TOVIMO_X86_VECTORS
 namespace {
 
-__attribute__((target("ssse3"))) void resampleBlocks(const std::uint8_t* row, const void* blockData,
-                                                     std::size_t blockCount, std::size_t blockSize,
-                                                     std::uint8_t* out) {
+// Eight output pixels from each group of `perEight` blocks (see Block).
+template <int perEight, typename Block>
+__attribute__((target("ssse3"))) void resampleBlocks(const std::uint8_t* row, const Block* blocks,
+                                                     std::size_t groups, std::uint8_t* out) {
     const __m128i half = _mm_set1_epi16(128);
-    for (std::size_t b = 0; b < blockCount; ++b) {
-        const auto* block = static_cast<const std::uint8_t*>(blockData) + b * blockSize;
-        int base = 0;
-        std::memcpy(&base, block + 64, sizeof base);
-        if (base < 0)
+    const __m128i whole = _mm_set1_epi16(256);
+    auto load = [](const void* at) { return _mm_loadu_si128(static_cast<const __m128i*>(at)); };
+    for (std::size_t g = 0; g < groups; ++g) {
+        const Block* group = blocks + g * perEight;
+        if (group[0].base < 0)
             continue;
-        const __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + base));
-        const __m128i left =
-            _mm_shuffle_epi8(source, _mm_loadu_si128(reinterpret_cast<const __m128i*>(block)));
-        const __m128i right =
-            _mm_shuffle_epi8(source, _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16)));
-        const __m128i leftWeight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 32));
-        const __m128i rightWeight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 48));
+        const __m128i samples = load(row + group[0].base);
+        __m128i left = _mm_shuffle_epi8(samples, load(group[0].pick));
+        __m128i right = _mm_shuffle_epi8(samples, load(group[0].pick + 16));
+        if constexpr (perEight == 2) {
+            const __m128i more = load(row + group[1].base);
+            left = _mm_or_si128(left, _mm_shuffle_epi8(more, load(group[1].pick)));
+            right = _mm_or_si128(right, _mm_shuffle_epi8(more, load(group[1].pick + 16)));
+        }
+        const __m128i rightWeight = load(group[0].weight);
+        const __m128i leftWeight = _mm_sub_epi16(whole, rightWeight);
         // 255 * 256 at most: the sum fits 16 bits unsigned.
         const __m128i sum = _mm_add_epi16(
             _mm_add_epi16(_mm_mullo_epi16(left, leftWeight), _mm_mullo_epi16(right, rightWeight)), half);
         const __m128i pixels = _mm_srli_epi16(sum, 8);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + b * kBlock), _mm_packus_epi16(pixels, pixels));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + g * kBlock), _mm_packus_epi16(pixels, pixels));
     }
 }
 
@@ -194,27 +210,29 @@ __attribute__((target("ssse3"))) void resampleBlocks(const std::uint8_t* row, co
 #endif
 
 void PictureScaler::resampleRow(const std::uint8_t* row, const std::vector<Tap>& taps,
-                                const std::vector<Block>& blocks, std::uint8_t* out) const {
+                                const BlockTable& table, std::uint8_t* out) const {
     const int count = int(taps.size());
+    auto plain = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const Tap& tap = taps[std::size_t(i)];
+            out[i] = blendPair(row[tap.index], row[tap.index + 1], tap.weight);
+        }
+    };
     int plainFrom = 0;
 #ifdef TOVIMO_X86_VECTORS
-    if (vectorCode_ && !plainOnly_ && !blocks.empty()) {
-        static_assert(offsetof(Block, base) == 64);
-        resampleBlocks(row, blocks.data(), blocks.size(), sizeof(Block), out);
-        for (std::size_t b = 0; b < blocks.size(); ++b) {
-            if (blocks[b].base >= 0)
-                continue;
-            for (int i = int(b) * kBlock; i < int(b + 1) * kBlock; ++i)
-                out[i] = blendPair(row[taps[std::size_t(i)].index], row[taps[std::size_t(i)].index + 1],
-                                   taps[std::size_t(i)].weight);
-        }
-        plainFrom = int(blocks.size()) * kBlock;
+    if (vectorCode_ && !plainOnly_ && !table.blocks.empty()) {
+        const std::size_t groups = table.blocks.size() / std::size_t(table.blocksPerEight);
+        if (table.blocksPerEight == 1)
+            resampleBlocks<1>(row, table.blocks.data(), groups, out);
+        else
+            resampleBlocks<2>(row, table.blocks.data(), groups, out);
+        for (std::size_t g = 0; g < groups; ++g)
+            if (table.blocks[g * std::size_t(table.blocksPerEight)].base < 0)
+                plain(int(g) * kBlock, int(g + 1) * kBlock);
+        plainFrom = int(groups) * kBlock;
     }
 #endif
-    for (int i = plainFrom; i < count; ++i) {
-        const Tap& tap = taps[std::size_t(i)];
-        out[i] = blendPair(row[tap.index], row[tap.index + 1], tap.weight);
-    }
+    plain(plainFrom, count);
 }
 
 void PictureScaler::convertRow(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v,

@@ -82,20 +82,25 @@ public:
     static std::vector<Tap> tapsFor(int sourceSize, int lumaSize, int outputSize, double step, double offset);
 
 private:
-    // Eight output pixels of a row, drawn from the 16 source samples from
-    // `base` on: which of them each pixel blends, and with which weights.
+    // Output pixels of a row for the vector resampler, drawn from the 16
+    // source samples from `base` on: `pick` says which of them each pixel
+    // blends (16-bit lanes, the left samples first, then the right ones; a
+    // lane picking 0x80 is zero), `weight` the right sample's weight. A
+    // table takes eight pixels from one such block, or (when their samples
+    // lie further apart) from two, the first picking the first four pixels,
+    // the second the last four, the first holding all eight weights. A
+    // negative base leaves the eight pixels to the plain code, as are the
+    // last few pixels of a row.
     struct Block {
-        std::uint8_t left[16];
-        std::uint8_t right[16];
-        std::uint16_t leftWeight[8];
-        std::uint16_t rightWeight[8];
+        std::uint8_t pick[32];
+        std::uint16_t weight[8];
         int base;
     };
-    // The blocks of a row for the vector resampler, one per eight output
-    // pixels; a block whose samples lie further apart (a picture made much
-    // smaller) has a negative base, and the plain code does its pixels, as
-    // it does the last few pixels of a row.
-    static std::vector<Block> blocksFor(const std::vector<Tap>& taps);
+    struct BlockTable {
+        std::vector<Block> blocks;
+        int blocksPerEight = 1;
+    };
+    static BlockTable blocksFor(const std::vector<Tap>& taps);
     struct Coefficients {
         int lumaOffset = 16;
         int lumaScale = 0; // 1/64ths of output per input level, times 256
@@ -105,7 +110,7 @@ private:
         int blueU = 0;     // 1/64ths
     };
 
-    void resampleRow(const std::uint8_t* row, const std::vector<Tap>& taps, const std::vector<Block>& blocks,
+    void resampleRow(const std::uint8_t* row, const std::vector<Tap>& taps, const BlockTable& table,
                      std::uint8_t* out) const;
     void convertRow(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v,
                     std::uint8_t* out) const;
@@ -127,8 +132,8 @@ private:
     std::vector<Tap> chromaColumns_;
     std::vector<Tap> lumaRows_;
     std::vector<Tap> chromaRows_;
-    std::vector<Block> lumaBlocks_;
-    std::vector<Block> chromaBlocks_;
+    BlockTable lumaBlocks_;
+    BlockTable chromaBlocks_;
 
     // Blended source rows (with room for reads past their end) and
     // resampled rows.
