@@ -7,10 +7,10 @@ namespace tovimo::media {
 
 // A videoconvertscale that scales 4:2:0 YUV pictures and converts them to
 // 32-bit RGB in one pass of its own (PictureScaler), writing straight into
-// the frames it hands on: the common case of a film on an X display, where
-// the library's one pass leaves the fast paths, and scaling first keeps a
-// pool of scaled frames and still reads each source row once per plane
-// pass. Every other case, and negotiation, is the library element's own.
+// the frames it hands on: a film on an X display. GStreamer's own passes
+// scale 8-bit planes with a plain byte-at-a-time loop and keep a pool of
+// scaled frames between scaling and converting. Every other case, and all
+// negotiation, stay the library element's.
 // A floating element named `name`, a plain videoconvertscale when the
 // library's element cannot be extended, or null when it is missing.
 GstElement* makeConvertingScaler(const char* name);

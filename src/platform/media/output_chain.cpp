@@ -79,15 +79,18 @@ namespace {
 // shows frames of any size in a larger window (ximagesink centres them and
 // paints the rest black once) is offered a smaller picture at the size it takes
 // within the window, so that no border is scaled, converted or copied with
-// every frame (see offerPictureSize). A picture made smaller is scaled
-// first, in the stream's own format (planar YUV: a fast per-plane scaler, a
-// quarter of the bytes for the chroma), and only the small picture is
-// converted: one pass that converts and scales at once leaves the fast
-// scalers for a generic path, a fifth more CPU in the window and a tenth
-// more at full screen on 1080. A picture made larger is converted and
-// scaled in that one pass, which costs less than scaling the planes up
-// first and keeps no pool of large frames in between (a 4K screen: 11 MB
-// less).
+// every frame (see offerPictureSize). A film's usual pictures (4:2:0 YUV)
+// for an RGB display are scaled and converted at once by the converter's
+// own pass (makeConvertingScaler), whichever way the size goes: half the
+// CPU of the library's passes, and no pool of scaled frames in between.
+// Otherwise a picture made smaller is scaled first, in the stream's own
+// format (planar YUV: a per-plane scaler, a quarter of the bytes for the
+// chroma), and only the small picture is converted: the library's one pass
+// that converts and scales at once leaves its fast scalers for a generic
+// path, a fifth more CPU in the window and a tenth more at full screen on
+// 1080. A picture made larger is converted and scaled in that one pass,
+// which costs less than scaling the planes up first and keeps no pool of
+// large frames in between (a 4K screen: 11 MB less).
 // The first scaler passes frames through unless the filter behind it asks
 // for the output size; the converter then converts at that size, or
 // converts and scales. Runs on each size the sink asks for (a window that

@@ -7,13 +7,12 @@
 namespace tovimo::media {
 
 // Scales a 4:2:0 YUV picture (8 bits, three planes) and converts it to
-// 32-bit RGB in one pass over each output row: the two source rows an
-// output row lies between are blended, the blended row is resampled to the
+// 32-bit RGB in one pass over the output rows: for each, the two source
+// rows it lies between are blended, the blended row is resampled to the
 // output's width, and the three resampled rows are converted straight into
 // the output. No picture-sized buffer lies between the source and the
-// output, and the source's planes are each read once per output row.
-// Bilinear both ways (two taps), as a display scaler: the chroma is
-// resampled from its own siting straight to every output pixel.
+// output. Bilinear both ways (two taps), as a display scaler; the chroma
+// is resampled from its own siting straight to every output pixel.
 // Pure arithmetic on memory: no GStreamer, no Qt.
 
 struct YuvMatrix {
