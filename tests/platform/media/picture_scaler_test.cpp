@@ -121,7 +121,7 @@ constexpr ChromaSiting kJpeg{false, false};
 // smaller, much smaller (where the plain code takes the rows), larger,
 // odd sizes, the smallest source, a picture framed by borders, full-range
 // pictures and every byte order, by the vector code and the plain code.
-TEST(PictureScaler, ScalesAndConvertsWithinALevelOfExactArithmetic) {
+TEST(PictureScaler, ScalesAndConvertsWithinAFewLevelsOfExactArithmetic) {
     struct Case {
         const char* what;
         int sourceWidth, sourceHeight;
