@@ -30,6 +30,25 @@ void blendRowsPlain(const std::uint8_t* first, const std::uint8_t* second, int w
         out[i] = blendPair(first[i], second[i], weight);
 }
 
+// Where each of a pixel's four bytes lies.
+struct BytePositions {
+    int red, green, blue, unused;
+};
+
+constexpr BytePositions bytePositionsOf(PixelOrder order) {
+    switch (order) {
+    case PixelOrder::Rgbx:
+        return {0, 1, 2, 3};
+    case PixelOrder::Xrgb:
+        return {1, 2, 3, 0};
+    case PixelOrder::Xbgr:
+        return {3, 2, 1, 0};
+    case PixelOrder::Bgrx:
+        break;
+    }
+    return {2, 1, 0, 3};
+}
+
 std::uint8_t clampLevel(int value) {
     return std::uint8_t(std::clamp(value, 0, 255));
 }
@@ -238,21 +257,7 @@ void PictureScaler::resampleRow(const std::uint8_t* row, const std::vector<Tap>&
 void PictureScaler::convertRow(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v,
                                std::uint8_t* out) const {
     const Coefficients& c = coefficients_;
-    // Byte positions of blue, green, red and the unused byte.
-    int blue = 0, green = 1, red = 2, unused = 3;
-    switch (order_) {
-    case PixelOrder::Bgrx:
-        break;
-    case PixelOrder::Rgbx:
-        red = 0, green = 1, blue = 2, unused = 3;
-        break;
-    case PixelOrder::Xrgb:
-        unused = 0, red = 1, green = 2, blue = 3;
-        break;
-    case PixelOrder::Xbgr:
-        unused = 0, blue = 1, green = 2, red = 3;
-        break;
-    }
+    const BytePositions at = bytePositionsOf(order_);
     const int count = picture_.width;
     int i = 0;
 #ifdef TOVIMO_X86_VECTORS
@@ -312,17 +317,16 @@ void PictureScaler::convertRow(const std::uint8_t* y, const std::uint8_t* u, con
         const int cb = u[i] - 128;
         const int cr = v[i] - 128;
         std::uint8_t* pixel = out + 4 * i;
-        pixel[red] = clampLevel((luma + cr * c.redV) >> 6);
-        pixel[green] = clampLevel((luma - cb * c.greenU - cr * c.greenV) >> 6);
-        pixel[blue] = clampLevel((luma + cb * c.blueU) >> 6);
-        pixel[unused] = 0xff;
+        pixel[at.red] = clampLevel((luma + cr * c.redV) >> 6);
+        pixel[at.green] = clampLevel((luma - cb * c.greenU - cr * c.greenV) >> 6);
+        pixel[at.blue] = clampLevel((luma + cb * c.blueU) >> 6);
+        pixel[at.unused] = 0xff;
     }
 }
 
 void PictureScaler::paintBlack(std::uint8_t* pixels, int count) const {
-    const bool unusedFirst = order_ == PixelOrder::Xrgb || order_ == PixelOrder::Xbgr;
-    const std::uint8_t black[4] = {std::uint8_t(unusedFirst ? 0xff : 0), 0, 0,
-                                   std::uint8_t(unusedFirst ? 0 : 0xff)};
+    std::uint8_t black[4] = {0, 0, 0, 0};
+    black[bytePositionsOf(order_).unused] = 0xff;
     for (int i = 0; i < count; ++i)
         std::memcpy(pixels + 4 * i, black, 4);
 }

@@ -68,6 +68,7 @@ public:
     // Only for tests: the plain code instead of the vector code.
     void setPlainCodeOnly(bool plainOnly) { plainOnly_ = plainOnly; }
 
+private:
     // One output pixel's source sample pair: the sample at `index` and the
     // next one, the next one weighing `weight` 256ths.
     struct Tap {
@@ -80,7 +81,6 @@ public:
     // for chroma) and `step` the samples per luma sample (1, or 1/2).
     static std::vector<Tap> tapsFor(int sourceSize, int lumaSize, int outputSize, double step, double offset);
 
-private:
     // Output pixels of a row for the vector resampler, drawn from the 16
     // source samples from `base` on: `pick` says which of them each pixel
     // blends (16-bit lanes, the left samples first, then the right ones; a
